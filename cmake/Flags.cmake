@@ -1,0 +1,38 @@
+# Compiler settings shared by every target.
+#
+# The player's arithmetic must give the same bits on every build: IEEE single and double
+# precision through SSE2 (never x87, whose extended precision changes roundings), no fast-math,
+# and no fused multiply-add contraction.
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "i686|i386|x86$")
+    add_compile_options(-msse2 -mfpmath=sse)
+  endif()
+endif()
+
+if(WIN32)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501
+                          WINVER=0x0501 _WIN32_IE=0x0600)
+  # The C and C++ runtimes are linked in, so the programs need only system DLLs.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+set(LINKMEND_SANITIZE "" CACHE STRING "Sanitizers for the native build: address, thread")
+if(LINKMEND_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(LINKMEND_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# Product code: no exceptions or RTTI, so the shipped programs stay small.
+function(linkmend_product_target target)
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+endfunction()
+
+# Windows programs run under Wine through the build tree's own harness.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/cmake/wine-run.sh;${CMAKE_BINARY_DIR}")
+endif()
