@@ -6,6 +6,9 @@
 
 namespace {
 
+// RT_RCDATA in its narrow form, whatever the character set of the build.
+LPCSTR const kRcData = MAKEINTRESOURCEA(10);
+
 void OpenNothing(const void*) {}
 void CloseNothing() {}
 
@@ -36,7 +39,7 @@ int32_t SeekMemory(int32_t offset, int32_t mode) {
 
 void OpenResource(const void* source) {
     HMODULE module = reinterpret_cast<HMODULE>(gPlayer.sourceParameter);
-    HRSRC resource = FindResourceA(module, static_cast<LPCSTR>(source), RT_RCDATA);
+    HRSRC resource = FindResourceA(module, static_cast<LPCSTR>(source), kRcData);
     HGLOBAL bytes = resource ? LoadResource(module, resource) : nullptr;
     gPlayer.sourcePosition = 0;
     if (bytes == nullptr) {

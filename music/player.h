@@ -1,0 +1,26 @@
+// The player's control surface: start and stop, volume, pause, and the read-outs.
+#pragma once
+
+#include "player_state.h"
+
+// Start-flag bits beyond the source choice (PLAY_FROM_MEMORY and PLAY_FROM_FILE, sources.h).
+const uint32_t PLAY_NO_LOOP = 8;
+const uint32_t PLAY_PAUSED = 16;
+
+// Stops whatever plays; with a non-null source starts it. `source` is an image address, a
+// resource name or id, or an ANSI file name by `flags`; `parameter` is the image size or the
+// module handle of a resource. Returns the address of gPlayer.device on success, else null.
+void* PlayModule(const void* source, UINT_PTR parameter, uint32_t flags);
+
+// Stops the render thread, closes the device and destroys the heap with the module.
+void StopPlayback();
+
+// Fills output block nextBlock (mixing, conversion to 16 bits, statistics) and moves on.
+void RenderBlock();
+
+void SetPlayerVolume(uint32_t volume);
+void PausePlayback();
+void ResumePlayback();
+uint32_t GetOutputLevels();
+uint32_t GetPlayTime();
+const char* GetSongTitle();
