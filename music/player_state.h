@@ -43,7 +43,7 @@ struct Sample {
     uint8_t is16Bit;
     uint8_t panning;
     int8_t relativeNote;
-    uint8_t packing; // 0xAD = 4-bit packed data in the file
+    uint8_t packing;  // 0xAD = 4-bit packed data in the file
     uint8_t loopType; // 0 none, 1 forward, 2 ping-pong, 3 as read
     int16_t* data;
 };
@@ -111,7 +111,7 @@ struct Voice {
     int32_t rampLeftTarget;
     float rampRightStep;
     float rampLeftStep;
-    Sample* sample; // null = idle
+    Sample* sample;    // null = idle
     uint32_t fraction; // 2^-32 frame units
     uint32_t backward; // 1 while moving backward in a ping-pong loop
     int32_t currentRight;
@@ -150,8 +150,8 @@ struct Channel {
     uint8_t keyOff;
     uint8_t volumeEnvelopeDone;
     uint8_t panningEnvelopeDone;
-    int32_t volumeEnvelopeFixed; // 16.16
-    int32_t volumeEnvelopeValue; // 0..64
+    int32_t volumeEnvelopeFixed;  // 16.16
+    int32_t volumeEnvelopeValue;  // 0..64
     int32_t panningEnvelopeFixed; // 16.16
     int32_t panningEnvelopeValue; // 0..64, 32 = centre
     int32_t fadeoutVolume;        // 0..65536

@@ -54,9 +54,9 @@ void OpenResource(const void* source) {
 }
 
 void OpenFile(const void* source) {
-    gPlayer.sourceFile = CreateFileA(static_cast<LPCSTR>(source), GENERIC_READ, FILE_SHARE_READ,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    gPlayer.sourceFile =
+        CreateFileA(static_cast<LPCSTR>(source), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (gPlayer.sourceFile == INVALID_HANDLE_VALUE) gPlayer.sourceFailed = 1;
 }
 

@@ -70,8 +70,8 @@ BOOL CloseHandle(HANDLE object);
 // Threads.
 #define THREAD_PRIORITY_TIME_CRITICAL 15
 #define WAIT_OBJECT_0 0u
-HANDLE CreateThread(void* security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                    DWORD creationFlags, DWORD* threadId);
+HANDLE CreateThread(void* security, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                    LPVOID parameter, DWORD creationFlags, DWORD* threadId);
 BOOL SetThreadPriority(HANDLE thread, int priority);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void Sleep(DWORD milliseconds);

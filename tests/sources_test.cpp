@@ -99,7 +99,7 @@ TEST(SourceSelection, FlagsChooseMemoryBeforeFileBeforeResource) {
     struct Case {
         uint32_t flags;
         const ModuleSource* expected;
-    } cases[] = {{1, &MemorySource}, {3, &MemorySource}, {2, &FileSource},
+    } cases[] = {{1, &MemorySource},   {3, &MemorySource},        {2, &FileSource},
                  {0, &ResourceSource}, {8 | 16, &ResourceSource}, {1 | 8, &MemorySource}};
     for (const Case& c : cases) {
         SelectModuleSource(c.flags);

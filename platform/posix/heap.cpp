@@ -24,7 +24,9 @@ const SIZE_T kLargestBlock = SIZE_T(1) << 31;
 
 } // namespace
 
-HANDLE HeapCreate(DWORD, SIZE_T, SIZE_T) { return new (std::nothrow) PrivateHeap; }
+HANDLE HeapCreate(DWORD, SIZE_T, SIZE_T) {
+    return new (std::nothrow) PrivateHeap;
+}
 
 LPVOID HeapAlloc(HANDLE heap, DWORD, SIZE_T bytes) {
     if (heap == nullptr || bytes > kLargestBlock) return nullptr;
