@@ -1,0 +1,627 @@
+// The effect column, family by family: each test builds a small song, drives the tick engine
+// tick by tick and compares channel and voice state with the expected values per tick.
+#include "effects.h"
+#include "sequencer.h"
+#include "song_builder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Values = std::vector<int32_t>;
+
+// One channel, instrument 1, C-4 with the given effect on row 0, then `next` on row 1.
+void NoteWith(uint8_t effect, uint8_t parameter, bool linear = false, uint8_t volumeColumn = 0) {
+    NewSong();
+    gPlayer.song.flags = linear ? 1 : 0;
+    AddInstrument(4000);
+    Put(0, 0, 0, kNoteC4, 1, volumeColumn, effect, parameter);
+}
+
+Values Periods(int ticks) {
+    return Trace(ticks, [] { return Ch().period; });
+}
+Values PeriodOffsets(int ticks) {
+    return Trace(ticks, [] { return Ch().periodOffset; });
+}
+Values Volumes(int ticks) {
+    return Trace(ticks, [] { return Ch().volume; });
+}
+Values VolumeOffsets(int ticks) {
+    return Trace(ticks, [] { return Ch().volumeOffset; });
+}
+Values VoiceNumbers(int ticks, uint32_t channel = 0) {
+    return Trace(ticks, [channel] { return int32_t(Ch(channel).voice->index); });
+}
+
+// ---- Arpeggio
+
+TEST(Arpeggio, CyclesBaseNoteAndBothIntervalsByTick) {
+    NoteWith(0, 0x37, true);
+    StartSong();
+    EXPECT_EQ(PeriodOffsets(6), (Values{0, 192, 448, 0, 192, 448}));
+
+    NoteWith(0, 0x37, false);
+    StartSong();
+    Sample& sample = SampleOf(1);
+    int32_t up3 = AmigaPeriod(51, sample) - AmigaPeriod(48, sample);
+    int32_t up7 = AmigaPeriod(55, sample) - AmigaPeriod(48, sample);
+    EXPECT_EQ(PeriodOffsets(6), (Values{0, up3, up7, 0, up3, up7}));
+    EXPECT_EQ(up3, 1440 - 1712);
+}
+
+TEST(Arpeggio, ZeroParameterDoesNothing) {
+    NoteWith(0, 0, true);
+    StartSong();
+    EXPECT_EQ(PeriodOffsets(3), (Values{0, 0, 0}));
+}
+
+// ---- Portamentos
+
+TEST(Portamento, UpAndDownSlideFourUnitsPerSpeedEachTick) {
+    NoteWith(1, 0x02);
+    StartSong();
+    EXPECT_EQ(Periods(6), (Values{1712, 1704, 1696, 1688, 1680, 1672}));
+    NoteWith(2, 0x03);
+    StartSong();
+    EXPECT_EQ(Periods(4), (Values{1712, 1724, 1736, 1748}));
+}
+
+TEST(Portamento, ZeroParameterRepeatsTheEffectsOwnMemory) {
+    NoteWith(1, 0x02);
+    Put(0, 1, 0, 0, 0, 0, 2, 0x05);
+    Put(0, 2, 0, 0, 0, 0, 1, 0x00);
+    Put(0, 3, 0, 0, 0, 0, 2, 0x00);
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(Ch().period, 1712 - 5 * 8);
+    RunTicks(6);
+    EXPECT_EQ(Ch().period, 1672 + 5 * 20);
+    RunTicks(6);
+    EXPECT_EQ(Ch().period, 1772 - 5 * 8);
+    RunTicks(6);
+    EXPECT_EQ(Ch().period, 1732 + 5 * 20);
+}
+
+TEST(Portamento, UpStopsAt56AndDropsTheTicksVibrato) {
+    NoteWith(1, 0xFF, false, 0xBF);
+    StartSong();
+    Ch().vibratoSpeed = 4;
+    EXPECT_EQ(Periods(3), (Values{1712, 692, 56}));
+    EXPECT_EQ(Ch().periodOffset, 0);
+}
+
+TEST(Portamento, FineAndExtraFineSlideOnceOnTheRowTickWithTheirMemories) {
+    struct Case {
+        uint8_t effect, parameter, nextParameter;
+        int32_t afterFirst, afterSecond;
+    } const cases[] = {
+        {Fx('E'), 0x13, 0x10, 1712 - 12, 1712 - 24}, // E1y
+        {Fx('E'), 0x22, 0x20, 1712 + 8, 1712 + 16},  // E2y
+        {Fx('X'), 0x15, 0x10, 1712 - 5, 1712 - 10},  // X1y
+        {Fx('X'), 0x27, 0x20, 1712 + 7, 1712 + 14},  // X2y
+        {Fx('X'), 0x35, 0x30, 1712, 1712},           // X3y: nothing
+    };
+    for (const Case& c : cases) {
+        NoteWith(c.effect, c.parameter);
+        Put(0, 1, 0, 0, 0, 0, c.effect, c.nextParameter);
+        StartSong();
+        EXPECT_EQ(Periods(6), Values(6, c.afterFirst)) << int(c.parameter);
+        EXPECT_EQ(Periods(6), Values(6, c.afterSecond)) << int(c.parameter);
+    }
+}
+
+// ---- Tone portamento
+
+TEST(TonePortamento, SlidesTowardsTheNoteWithoutOvershootOrRestart) {
+    NoteWith(0, 0);
+    AddInstrument();
+    SampleOf(1).volume = 40;
+    SampleOf(2).volume = 10;
+    Put(0, 1, 0, Note(4, 1), 2, 0, 3, 0x10); // C#4 = 1616, instrument 2 named
+    StartSong();
+    RunTicks(6);
+    Ch().volume = 5;
+    EXPECT_EQ(Periods(6), (Values{1712, 1712 - 64, 1616, 1616, 1616, 1616}));
+    EXPECT_EQ(Ch().instrument, 0);
+    EXPECT_EQ(Ch().volume, 40); // reset from the sample the channel already plays
+    EXPECT_EQ(Ch().voice, &gPlayer.voices[0]);
+    EXPECT_EQ(Ch().portaTarget, 1616);
+}
+
+TEST(TonePortamento, SlidesUpTooAndKeepsItsSpeedForEffect5) {
+    NoteWith(0, 0);
+    Put(0, 1, 0, Note(3, 11), 0, 0, 3, 0x01); // B-3 = 1814
+    Put(0, 2, 0, Note(3, 10), 0, 0, 5, 0x02); // A#3 = 1920, volume slide down 2
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(Periods(6), (Values{1712, 1716, 1720, 1724, 1728, 1732}));
+    EXPECT_EQ(Periods(6), (Values{1732, 1736, 1740, 1744, 1748, 1752}));
+    EXPECT_EQ(Ch().volume, 64 - 10);
+}
+
+TEST(TonePortamento, VolumeColumnSetsSixteenTimesItsSpeed) {
+    NoteWith(0, 0);
+    Put(0, 1, 0, Note(3, 11), 0, 0xF1);
+    Put(0, 2, 0, 0, 0, 0xF0);
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(Periods(3), (Values{1712, 1712 + 64, 1712 + 102}));
+    EXPECT_EQ(Ch().portaSpeed, 16);
+}
+
+// ---- Vibrato and tremolo
+
+TEST(Vibrato, SineAtQuarterTurnsGivesTheDepthsOffsets) {
+    struct Case {
+        int8_t position;
+        uint8_t depth;
+        int32_t offset;
+    } const cases[] = {{16, 8, -64}, {-16, 8, 64}, {16, 15, -120}, {-16, 15, 120}, {0, 15, 0}};
+    for (const Case& c : cases) {
+        Channel channel = {};
+        channel.vibratoPosition = c.position;
+        channel.vibratoDepth = c.depth;
+        ApplyVibrato(channel);
+        EXPECT_EQ(channel.periodOffset, c.offset) << int(c.position) << " " << int(c.depth);
+        EXPECT_TRUE(channel.flags & UpdatePitch);
+    }
+}
+
+// Magnitude at every position, read back through a depth that keeps it whole.
+Values VibratoMagnitudes(uint8_t waveform) {
+    Values magnitudes;
+    for (int p = -32; p < 32; ++p) {
+        Channel channel = {};
+        channel.vibratoPosition = int8_t(p);
+        channel.vibratoDepth = 128; // d = 4m
+        channel.waveControl = waveform;
+        ApplyVibrato(channel);
+        magnitudes.push_back((p >= 0 ? -channel.periodOffset : channel.periodOffset) / 4);
+    }
+    return magnitudes;
+}
+
+Values TremoloMagnitudes(uint8_t waveform) {
+    Values magnitudes;
+    for (int p = -32; p < 32; ++p) {
+        Channel channel = {};
+        channel.tremoloPosition = int8_t(p);
+        channel.tremoloDepth = 64; // d = m
+        channel.waveControl = uint8_t(waveform << 4);
+        channel.volume = p >= 0 ? -300 : 300; // far from the limits
+        ApplyTremolo(channel);
+        magnitudes.push_back(p >= 0 ? channel.volumeOffset : -channel.volumeOffset);
+    }
+    return magnitudes;
+}
+
+const Values kSine = {0,   25,  50,  74,  98,  121, 142, 162, 181,
+                      198, 213, 226, 237, 245, 251, 255, 256};
+
+int32_t SineAt(int p) {
+    int a = p < 0 ? -p : p;
+    return kSine[a <= 16 ? a : 32 - a];
+}
+
+TEST(Vibrato, WaveformMagnitudes) {
+    Values sine = VibratoMagnitudes(0), ramp = VibratoMagnitudes(1);
+    for (int p = -32; p < 32; ++p) {
+        EXPECT_EQ(sine[p + 32], SineAt(p)) << p;
+        EXPECT_EQ(ramp[p + 32], p >= 0 ? 8 * p : -8 * p - 1) << p;
+    }
+    EXPECT_EQ(VibratoMagnitudes(2), Values(64, 255));
+    EXPECT_EQ(VibratoMagnitudes(3), Values(64, 255)); // square in the vibrato
+}
+
+TEST(Tremolo, WaveformMagnitudes) {
+    Values ramp = TremoloMagnitudes(1);
+    for (int p = -31; p < 32; ++p) EXPECT_EQ(ramp[p + 32], p >= 0 ? 8 * p : 255 + 8 * p) << p;
+    EXPECT_EQ(ramp[0], 0); // position -32 changes nothing
+    EXPECT_EQ(TremoloMagnitudes(2), Values(64, 255));
+    for (uint8_t waveform : {0, 3}) { // sine in the tremolo
+        Values sine = TremoloMagnitudes(waveform);
+        for (int p = -32; p < 32; ++p) EXPECT_EQ(sine[p + 32], SineAt(p)) << p;
+    }
+}
+
+TEST(Vibrato, RowTickAppliesWithoutAdvancingThenEachTickAdvances) {
+    NoteWith(4, 0x88);
+    StartSong();
+    // Positions 0 (row tick), 0, 8, 16, 24, 32 = -32.
+    EXPECT_EQ(PeriodOffsets(6), (Values{0, 0, -44, -64, -44, 0}));
+    EXPECT_EQ(Ch().vibratoPosition, -24);
+}
+
+TEST(Vibrato, EffectSixSlidesTheVolumeToo) {
+    NoteWith(4, 0x48);
+    Put(0, 1, 0, 0, 0, 0, 6, 0x01);
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(Volumes(6), (Values{64, 63, 62, 61, 60, 59}));
+    EXPECT_NE(Ch().periodOffset, 0);
+}
+
+TEST(Vibrato, VolumeColumnSetsSpeedAndDepth) {
+    NoteWith(0, 0, false, 0xA8);
+    Put(0, 1, 0, 0, 0, 0xB8);
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(PeriodOffsets(4), (Values{0, 0, -44, -64}));
+}
+
+TEST(Tremolo, OffsetsStayInsideTheVolumeRangeAndAreKeptWhenTheEffectEnds) {
+    NoteWith(7, 0x8F);
+    Put(0, 1, 0, 0, 0, 0, 0, 0);
+    StartSong();
+    RunTicks(1);
+    Ch().volume = 40;
+    Ch().tremoloPosition = 24;
+    // Positions 24, -32, -24, -16, -8: the tremolo sets each tick's offset, at most 64 - 40
+    // up and -40 down.
+    EXPECT_EQ(VolumeOffsets(5), (Values{24, -0, -40, -40, -40}));
+    EXPECT_EQ(VoiceOf().volume, 0);
+    RunTicks(1); // row 1 without tremolo keeps the last offset
+    EXPECT_EQ(Ch().volume, 0);
+    EXPECT_EQ(Ch().volumeOffset, 0);
+}
+
+TEST(WaveControl, PositionsRestartWithAnInstrumentUnlessTheControlKeepsThem) {
+    for (uint8_t control : {0x00, 0x44, 0x40, 0x04}) {
+        NoteWith(Fx('E'), 0x40 | (control & 15));
+        Put(0, 1, 0, 0, 0, 0, Fx('E'), 0x70 | (control >> 4));
+        Put(0, 2, 0, kNoteC4, 1);
+        StartSong();
+        RunTicks(12);
+        EXPECT_EQ(Ch().waveControl, control);
+        Ch().vibratoPosition = 9;
+        Ch().tremoloPosition = 9;
+        RunTicks(1);
+        EXPECT_EQ(Ch().vibratoPosition, (control & 15) >= 4 ? 9 : 0) << int(control);
+        EXPECT_EQ(Ch().tremoloPosition, (control >> 4) >= 4 ? 9 : 0) << int(control);
+    }
+}
+
+// ---- Volume and panning
+
+TEST(VolumeSlide, EffectAUsesItsMemoryAndTheVoiceClamps) {
+    NoteWith(Fx('A'), 0x0F);
+    Put(0, 1, 0, 0, 0, 0, Fx('A'), 0x00);
+    Put(0, 2, 0, 0, 0, 0, Fx('A'), 0x40);
+    StartSong();
+    EXPECT_EQ(Volumes(6), (Values{64, 49, 34, 19, 4, 0}));
+    RunTicks(6);
+    EXPECT_EQ(Volumes(6), (Values{0, 4, 8, 12, 16, 20}));
+}
+
+TEST(VolumeSlide, VolumeColumnSlidesOnEveryTickFineOnlyOnTheRowTick) {
+    struct Case {
+        uint8_t column;
+        Values volumes;
+    } const cases[] = {
+        {0x65, {59, 54, 49, 44, 39, 34}}, {0x85, {59, 59, 59, 59, 59, 59}},
+        {0x75, {64, 64, 64, 64, 64, 64}}, {0x30, {32, 32, 32, 32, 32, 32}},
+        {0x55, {64, 64, 64, 64, 64, 64}}, {0x50, {64, 64, 64, 64, 64, 64}},
+    };
+    for (const Case& c : cases) {
+        NoteWith(0, 0, false, c.column);
+        StartSong();
+        EXPECT_EQ(Volumes(6), c.volumes) << int(c.column);
+    }
+    NoteWith(Fx('C'), 20, false, 0x95);
+    StartSong();
+    EXPECT_EQ(Volumes(2), (Values{20, 20})); // C comes after the column
+}
+
+TEST(VolumeSlide, FineSlidesShareOneSignedMemory) {
+    NoteWith(Fx('C'), 30);
+    Put(0, 1, 0, 0, 0, 0, Fx('E'), 0xA4);
+    Put(0, 2, 0, 0, 0, 0, Fx('E'), 0xB0); // repeats the +4 of EA4
+    Put(0, 3, 0, 0, 0, 0, Fx('E'), 0xB3);
+    Put(0, 4, 0, 0, 0, 0, Fx('E'), 0xA0); // repeats the -3 of EB3
+    StartSong();
+    RunTicks(1);
+    Values volumes;
+    for (int row = 1; row <= 4; ++row) volumes.push_back(Volumes(6).back());
+    EXPECT_EQ(volumes, (Values{34, 38, 35, 32}));
+}
+
+TEST(Panning, SetCoarseAndSlides) {
+    struct Case {
+        uint8_t effect, parameter, column;
+        Values panning;
+    } const cases[] = {
+        {8, 0x40, 0, {0x40, 0x40}},     {Fx('E'), 0x83, 0, {48, 48}},   {0, 0, 0xC4, {64, 64}},
+        {Fx('P'), 0xF0, 0, {128, 143}}, {Fx('P'), 0x0F, 0, {128, 113}}, {0, 0, 0xD5, {123, 118}},
+        {0, 0, 0xE5, {133, 138}},
+    };
+    for (const Case& c : cases) {
+        NoteWith(c.effect, c.parameter, false, c.column);
+        StartSong();
+        EXPECT_EQ(Trace(2, [] { return Ch().panning; }), c.panning) << int(c.parameter);
+    }
+}
+
+TEST(Panning, EffectPClampsButTheVolumeColumnSlidesDoNot) {
+    NoteWith(Fx('P'), 0xF0, false, 0xEF);
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(Ch().panning, 255);
+    NoteWith(0, 0, false, 0xDF);
+    Put(0, 1, 0, 0, 0, 0xDF);
+    StartSong();
+    RunTicks(12);
+    EXPECT_EQ(Ch().panning, 128 - 12 * 15);
+    EXPECT_EQ(VoiceOf().panning, 0);
+}
+
+// ---- Position jump, pattern break, pattern loop
+
+// Order and row played at the row tick after the first row.
+std::pair<int, int> PositionAfterRowZero(Cell first, Cell second) {
+    NewSong(2, 8, 64);
+    CellAt(0, 0, 0) = first;
+    CellAt(0, 0, 1) = second;
+    StartSong();
+    RunTicks(7);
+    return {gPlayer.song.order, gPlayer.song.row};
+}
+
+TEST(PositionJump, JumpAndBreakInBothOrders) {
+    using P = std::pair<int, int>;
+    Cell b05 = {0, 0, 0, Fx('B'), 5}, d10 = {0, 0, 0, Fx('D'), 0x10};
+    EXPECT_EQ(PositionAfterRowZero(b05, d10), P(5, 10));
+    EXPECT_EQ(PositionAfterRowZero(d10, b05), P(5, 0));
+    EXPECT_EQ(PositionAfterRowZero(d10, {}), P(1, 10));
+    EXPECT_EQ(PositionAfterRowZero({0, 0, 0, Fx('D'), 0x70}, {}), P(1, 0)); // past row 63
+    EXPECT_EQ(PositionAfterRowZero({0, 0, 0, Fx('B'), 9}, {}), P(0, 0));    // past the song
+}
+
+TEST(PositionJump, BreakNibblesAreTakenAsTheyAreAndTheLastOrderWrapsToZero) {
+    NewSong(1, 2, 200);
+    gPlayer.noLoop = 1;
+    gPlayer.song.restartPosition = 1;
+    Put(1, 0, 0, 0, 0, 0, Fx('D'), 0xFF);
+    StartSong();
+    gPlayer.song.nextOrder = 1;
+    EXPECT_TRUE(RunTicks(7));
+    EXPECT_EQ(gPlayer.song.order, 0); // not the restart position, and no end
+    EXPECT_EQ(gPlayer.song.row, 165);
+}
+
+TEST(PatternLoop, PlaysTheLoopBodyOncePlusTheCountTimes) {
+    NewSong();
+    gPlayer.song.defaultTempo = 1;
+    Put(0, 4, 0, 0, 0, 0, Fx('E'), 0x60);
+    Put(0, 8, 0, 0, 0, 0, Fx('E'), 0x62);
+    StartSong();
+    EXPECT_EQ(Trace(20, [] { return gPlayer.song.row; }),
+              (Values{0, 1, 2, 3, 4, 5, 6, 7, 8, 4, 5, 6, 7, 8, 4, 5, 6, 7, 8, 9}));
+}
+
+// ---- Note cut, delay, retrigger, pattern delay
+
+TEST(NoteCut, CutsOnItsTickAndNeverForZero) {
+    NoteWith(Fx('E'), 0xC3);
+    StartSong();
+    EXPECT_EQ(Volumes(6), (Values{64, 64, 64, 0, 0, 0}));
+    EXPECT_EQ(VoiceOf().volume, 0);
+    NoteWith(Fx('E'), 0xC0);
+    StartSong();
+    EXPECT_EQ(Volumes(6), Values(6, 64));
+}
+
+TEST(NoteDelay, ThePreviousNotePlaysOnUntilTheDelayedNoteStarts) {
+    NoteWith(Fx('C'), 32);
+    SampleOf(1).panning = 100;
+    Put(0, 1, 0, Note(5, 0), 1, 0x20, Fx('E'), 0xD2);
+    StartSong();
+    RunTicks(1);
+    Ch().panning = 50;
+    RunTicks(5);
+    struct Tick {
+        int32_t period, volume, panning, voice;
+    };
+    std::vector<Tick> ticks;
+    for (int i = 0; i < 4; ++i) {
+        RunTick();
+        ticks.push_back({Ch().period, Ch().volume, Ch().panning, int32_t(VoiceOf().index)});
+    }
+    for (int i = 0; i < 2; ++i) { // ticks 0 and 1 of row 1: the old note
+        EXPECT_EQ(ticks[i].period, 1712);
+        EXPECT_EQ(ticks[i].volume, 32);
+        EXPECT_EQ(ticks[i].panning, 50);
+        EXPECT_EQ(ticks[i].voice, 0);
+    }
+    for (int i = 2; i < 4; ++i) { // from tick 2: the new note, with the volume column again
+        EXPECT_EQ(ticks[i].period, 856);
+        EXPECT_EQ(ticks[i].volume, 16);
+        EXPECT_EQ(ticks[i].panning, 100);
+        EXPECT_EQ(ticks[i].voice, 32);
+    }
+}
+
+TEST(NoteDelay, ZeroOrUnreachedDelayNeverStartsTheNote) {
+    for (uint8_t parameter : {0xD0, 0xD9}) {
+        NoteWith(0, 0);
+        Put(0, 1, 0, Note(5, 0), 1, 0, Fx('E'), parameter);
+        StartSong();
+        EXPECT_EQ(VoiceNumbers(12), Values(12, 0)) << int(parameter);
+        EXPECT_EQ(Ch().period, 1712);
+    }
+}
+
+TEST(PatternDelay, CountsTicksOverTheWholeLongerRow) {
+    NewSong(4);
+    AddInstrument(40000);
+    Put(0, 0, 0, 0, 0, 0, Fx('E'), 0xE1);
+    Put(0, 0, 1, kNoteC4, 1, 0, Fx('E'), 0xC9);
+    Put(0, 0, 2, kNoteC4, 1, 0, Fx('E'), 0xD8);
+    Put(0, 0, 3, kNoteC4, 1, 0, Fx('E'), 0x95);
+    StartSong();
+    Values cut, delayed, retrig;
+    for (int i = 0; i < 12; ++i) {
+        RunTick();
+        cut.push_back(Ch(1).volume);
+        delayed.push_back(int32_t(Ch(2).voice->sample != nullptr));
+        retrig.push_back(int32_t(Ch(3).voice->index));
+    }
+    EXPECT_EQ(cut, (Values{64, 64, 64, 64, 64, 64, 64, 64, 64, 0, 0, 0}));
+    EXPECT_EQ(delayed, (Values{0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1}));
+    EXPECT_EQ(retrig, (Values{3, 3, 3, 3, 3, 35, 35, 35, 35, 35, 3, 3}));
+    EXPECT_EQ(gPlayer.song.row, 0);
+    RunTicks(1);
+    EXPECT_EQ(gPlayer.song.row, 1);
+}
+
+TEST(MultiRetrig, RestartsOnEveryIntervalTickWithItsVolumeChange) {
+    NoteWith(Fx('R'), 0x24);
+    StartSong();
+    EXPECT_EQ(VoiceNumbers(6), (Values{0, 0, 0, 0, 32, 32}));
+    EXPECT_EQ(Ch().volume, 62);
+    NoteWith(Fx('R'), 0x80);
+    StartSong();
+    EXPECT_EQ(VoiceNumbers(6), Values(6, 0));
+}
+
+TEST(MultiRetrig, VolumeFunctionTable) {
+    const int32_t expected[16] = {40, 39, 38, 36, 32, 24, 26, 20, 40, 41, 42, 44, 48, 56, 60, 64};
+    for (uint8_t code = 0; code < 16; ++code) {
+        NoteWith(Fx('C'), 40);
+        Put(0, 1, 0, 0, 0, 0, Fx('R'), uint8_t(code << 4 | 1));
+        StartSong();
+        RunTicks(8);
+        EXPECT_EQ(Ch().volume, expected[code]) << int(code);
+        EXPECT_EQ((Ch().flags & UpdateVolume) != 0, code != 0) << int(code);
+    }
+}
+
+// ---- Speed, tempo, global volume
+
+TEST(SpeedAndTempo, BelowThirtyTwoSetsSpeedFromThirtyTwoTheBpm) {
+    NoteWith(Fx('F'), 0x1F);
+    StartSong();
+    RunTicks(1);
+    EXPECT_EQ(gPlayer.song.speed, 31);
+    NoteWith(Fx('F'), 0x20);
+    StartSong();
+    RunTicks(1);
+    EXPECT_EQ(gPlayer.song.samplesPerTick, 3750u);
+    EXPECT_EQ(gPlayer.song.tickFramesLeft, 3750);
+}
+
+TEST(GlobalVolume, SetIsCappedAndTheSlideKeepsOneSongMemory) {
+    NewSong(2);
+    Put(0, 0, 0, 0, 0, 0, Fx('G'), 0x50);
+    Put(0, 1, 0, 0, 0, 0, Fx('H'), 0x0A);
+    Put(0, 2, 1, 0, 0, 0, Fx('H'), 0x00); // the other channel repeats it
+    Put(0, 3, 0, 0, 0, 0, Fx('H'), 0xF0);
+    StartSong();
+    RunTicks(1);
+    EXPECT_EQ(gPlayer.song.globalVolume, 64);
+    RunTicks(6);
+    EXPECT_EQ(Trace(5, [] { return gPlayer.song.globalVolume; }), (Values{54, 44, 34, 24, 14}));
+    EXPECT_EQ(Trace(6, [] { return gPlayer.song.globalVolume; }), (Values{14, 4, 0, 0, 0, 0}));
+    RunTicks(6);
+    EXPECT_EQ(gPlayer.song.globalVolume, 64);
+}
+
+// ---- Tremor
+
+TEST(Tremor, OnForXPlusOneTicksOffForYPlusOne) {
+    NoteWith(Fx('T'), 0x11);
+    Put(0, 1, 0, 0, 0, 0, Fx('T'), 0x00);
+    StartSong();
+    EXPECT_EQ(VolumeOffsets(12), (Values{0, 0, -64, -64, 0, 0, -64, -64, 0, 0, -64, -64}));
+}
+
+// ---- Sample offset, finetune, envelope position, effects without meaning
+
+TEST(SampleOffset, PastTheSampleEndRestartsThePlayingVoiceInstead) {
+    NoteWith(0, 0);
+    Put(0, 1, 0, kNoteC4, 0, 0, 9, 0x20); // 8192 > 4000 frames
+    StartSong();
+    RunTicks(6);
+    VoiceOf().position = 1234;
+    RunTicks(1);
+    EXPECT_EQ(Ch().voice, &gPlayer.voices[0]);
+    EXPECT_EQ(VoiceOf().position, 0u);
+    EXPECT_EQ(Ch().sampleOffset, 8192);
+}
+
+TEST(SetFinetune, WritesTheSampleForLaterNotesButNotTheEmptySample) {
+    NoteWith(Fx('E'), 0x5F);
+    Put(0, 1, 0, kNoteC4, 1);
+    StartSong();
+    RunTicks(1);
+    EXPECT_EQ(SampleOf(1).finetune, 15);
+    EXPECT_EQ(Ch().period, 1712);
+    RunTicks(6);
+    EXPECT_EQ(Ch().period, AmigaPeriod(48, SampleOf(1)));
+    EXPECT_NE(Ch().period, 1712);
+
+    NewSong();
+    Put(0, 0, 0, kNoteC4, 1, 0, Fx('E'), 0x57);
+    StartSong();
+    RunTicks(1);
+    EXPECT_EQ(EmptySample.finetune, 0);
+}
+
+TEST(SetEnvelopePosition, MovesTheVolumeEnvelopeToTheTick) {
+    struct Case {
+        uint8_t parameter;
+        int32_t point, tick, value;
+        uint8_t done;
+    } const cases[] = {
+        {0, 1, 0, 64, 0},   {5, 1, 5, 32, 0},  {15, 2, 15, 15, 0}, // 0 + 5 x 3.2, rounded down
+        {20, 2, 20, 31, 0}, {21, 2, 0, 32, 1},                     // past the last point: done
+    };
+    for (const Case& c : cases) {
+        NewSong();
+        Instrument& instrument = AddInstrument();
+        SetVolumeEnvelope(instrument, {{0, 64}, {10, 0}, {20, 32}}, 1);
+        Put(0, 0, 0, kNoteC4, 1);
+        Put(0, 1, 0, 0, 0, 0, Fx('L'), c.parameter);
+        StartSong();
+        RunTicks(6);
+        Ch().volumeEnvelopeTick = 0;
+        RunTicks(1); // the row tick advances the envelope first, then L moves it
+        EXPECT_EQ(Ch().volumeEnvelopePoint, c.point) << int(c.parameter);
+        EXPECT_EQ(Ch().volumeEnvelopeValue, c.value) << int(c.parameter);
+        EXPECT_EQ(Ch().volumeEnvelopeDone, c.done) << int(c.parameter);
+        if (!c.done) EXPECT_EQ(Ch().volumeEnvelopeTick, c.tick) << int(c.parameter);
+    }
+}
+
+TEST(SetEnvelopePosition, DoesNothingWithoutAVolumeEnvelope) {
+    NoteWith(0, 0);
+    Put(0, 1, 0, 0, 0, 0, Fx('L'), 5);
+    StartSong();
+    RunTicks(6);
+    Channel before = Ch();
+    RunTicks(1);
+    EXPECT_EQ(Ch().volumeEnvelopeTick, before.volumeEnvelopeTick);
+    EXPECT_EQ(Ch().volumeEnvelopePoint, before.volumeEnvelopePoint);
+    EXPECT_EQ(Ch().volumeEnvelopeValue, before.volumeEnvelopeValue);
+}
+
+TEST(UnusedEffects, ChangeNothingOnAnyTick) {
+    NoteWith(0, 0);
+    StartSong();
+    RunTicks(6);
+    Channel plain = Ch();
+    for (uint8_t effect :
+         {Fx('I'), Fx('J'), Fx('K'), Fx('M'), Fx('N'), Fx('O'), Fx('Q'), Fx('S'), Fx('U'), Fx('V'),
+          Fx('W'), Fx('Y'), Fx('Z'), uint8_t(36), uint8_t(255)}) {
+        NoteWith(effect, 0x55);
+        StartSong();
+        RunTicks(6);
+        EXPECT_EQ(Ch().period, plain.period) << int(effect);
+        EXPECT_EQ(Ch().volume, plain.volume) << int(effect);
+        EXPECT_EQ(Ch().panning, plain.panning) << int(effect);
+        EXPECT_EQ(Ch().keyOff, effect == Fx('K') ? 1 : 0) << int(effect);
+        EXPECT_EQ(gPlayer.song.speed, 6);
+    }
+}
+
+} // namespace
