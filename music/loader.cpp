@@ -1,0 +1,396 @@
+// The module loader: walks an XM image (standard or compacted layout) front to back through the
+// active source and builds the song, pattern, instrument and sample records on the player's heap.
+// Whatever the file declares, every record access stays inside the blocks allocated for it.
+#include "loader.h"
+#include "sources.h"
+
+#include <cstring>
+
+namespace {
+
+const uint32_t kLongestSample = 1u << 22; // frames
+const int kEnvelopePoints = 12;
+const int kMaxSamples = 16;
+const uint32_t kLargestSampleHeader = 40;
+const int kInstrumentHead = 33;  // Instrument size through Sample header size
+const int kInstrumentBody = 208; // Sample number for all notes through Volume fadeout
+const uint8_t kPackedSample = 0xAD;
+
+LoadFailure gFailure = LoadFailure::None;
+
+// Where the loader stands in the module, counted here: the sources report nothing about short
+// reads, so a module that ends early is found by comparing this count with what the source has.
+int64_t gPosition = 0;
+
+int Fail(LoadFailure why) {
+    gFailure = why;
+    return 0;
+}
+
+uint16_t Le16(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+uint32_t Le32(const uint8_t* bytes) {
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+bool IsFileSource() {
+    return gPlayer.activeSource.read == FileSource.read;
+}
+
+// Reads on at the loader's position. Nothing is read from a memory image once the position has
+// reached its end: the destination keeps its zero bytes, as for any byte the module lacks.
+void Read(void* destination, uint32_t bytes) {
+    if (IsFileSource() || gPosition < gPlayer.sourceSize)
+        gPlayer.activeSource.read(destination, static_cast<int32_t>(bytes));
+    gPosition += bytes;
+}
+
+// True once a read asked for bytes beyond the module's end. A memory or resource image knows its
+// size; a file's own position stays behind the count when a read came up short.
+bool PastEnd() {
+    if (IsFileSource()) return gPlayer.activeSource.seek(0, 1) < gPosition;
+    return gPosition > gPlayer.sourceSize;
+}
+
+// Moves to `target`, counted from the module's start; false when no source can stand there.
+// Seeking to an absolute position keeps the file source right even after a short read.
+bool SeekTo(int64_t target) {
+    if (target < 0 || target > INT32_MAX) return false;
+    gPlayer.activeSource.seek(static_cast<int32_t>(target), 0);
+    gPosition = target;
+    return true;
+}
+
+// How many bytes of the header block the module really had.
+int64_t HeaderBytesPresent() {
+    if (IsFileSource()) return gPlayer.activeSource.seek(0, 1);
+    return gPlayer.sourceSize < kModuleHeaderBytes ? gPlayer.sourceSize : kModuleHeaderBytes;
+}
+
+// Printable bytes of the 20-byte Module name, in order; zero bytes do not end the copy.
+void CopyTitle(const uint8_t* name) {
+    int length = 0;
+    for (int i = 0; i < 20; ++i)
+        if (name[i] >= 0x20 && name[i] < 0x7F) gPlayer.songTitle[length++] = char(name[i]);
+    gPlayer.songTitle[length] = 0;
+}
+
+// ---- Patterns.
+
+void ReadCell(Cell& cell, uint8_t instrumentCount) {
+    uint8_t fields[5] = {};
+    Read(fields, 1);
+    if (fields[0] & 0x80) {
+        uint8_t present = fields[0];
+        fields[0] = 0;
+        for (int bit = 0; bit < 5; ++bit)
+            if (present & (1 << bit)) Read(&fields[bit], 1);
+    } else {
+        Read(&fields[1], 4);
+    }
+    cell = Cell{fields[0], fields[1], fields[2], fields[3], fields[4]};
+    if (cell.instrument > instrumentCount) cell.instrument = 0;
+}
+
+// Exactly rowCount x channelCount cells, whatever Packed pattern data size says. Cells beyond
+// the module's end would read as zero bytes, that is as empty cells, so reading stops there.
+void UnpackCells(Pattern& pattern) {
+    const Song& song = gPlayer.song;
+    Cell* cell = pattern.cells;
+    for (uint32_t row = 0; row < pattern.rowCount && !PastEnd(); ++row)
+        for (uint32_t channel = 0; channel < song.channelCount; ++channel)
+            ReadCell(*cell++, static_cast<uint8_t>(song.instrumentCount));
+}
+
+bool AllocateCells(Pattern& pattern) {
+    pattern.cells = static_cast<Cell*>(
+        PlayerAlloc(uint32_t(pattern.rowCount) * gPlayer.song.channelCount * sizeof(Cell)));
+    return pattern.cells != nullptr;
+}
+
+// One stored pattern: the 9-byte header, whatever its length field says, then its cells.
+int LoadPattern(Pattern& pattern) {
+    uint8_t header[9] = {};
+    Read(header, sizeof header);
+    if (PastEnd()) return Fail(LoadFailure::Truncated);
+    pattern.rowCount = Le16(header + 5);
+    pattern.packedSize = Le16(header + 7);
+    if (gPlayer.song.channelCount == 0) return Fail(LoadFailure::ChannelCount);
+    if (pattern.rowCount == 0) return Fail(LoadFailure::EmptyPattern);
+    if (!AllocateCells(pattern)) return Fail(LoadFailure::OutOfMemory);
+    if (pattern.packedSize != 0) UnpackCells(pattern);
+    return 1;
+}
+
+// ---- Instruments.
+
+// Keeps an envelope's point count and point indices inside its 12 points, and switches off an
+// envelope of fewer than 2 points.
+void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t* indices) {
+    if (count > kEnvelopePoints) count = kEnvelopePoints;
+    if (count < 2) type = 0;
+    uint8_t last = count == 0 ? 0 : uint8_t(count - 1);
+    for (int i = 0; i < 3; ++i)
+        if (indices[i] > last) indices[i] = last;
+}
+
+void ReadEnvelope(EnvelopePoint* points, const uint8_t* bytes) {
+    for (int i = 0; i < kEnvelopePoints; ++i)
+        points[i] = EnvelopePoint{Le16(bytes + 4 * i), Le16(bytes + 4 * i + 2)};
+}
+
+// The 208 bytes from Sample number for all notes through Volume fadeout.
+void ReadInstrumentBody(Instrument& instrument, const uint8_t* body) {
+    for (int i = 0; i < 96; ++i) instrument.sampleMap[i] = body[i];
+    ReadEnvelope(instrument.volumeEnvelope, body + 96);
+    ReadEnvelope(instrument.panningEnvelope, body + 144);
+    instrument.volumePointCount = body[192];
+    instrument.panningPointCount = body[193];
+    instrument.volumeSustain = body[194];
+    instrument.volumeLoopStart = body[195];
+    instrument.volumeLoopEnd = body[196];
+    instrument.panningSustain = body[197];
+    instrument.panningLoopStart = body[198];
+    instrument.panningLoopEnd = body[199];
+    instrument.volumeType = body[200];
+    instrument.panningType = body[201];
+    instrument.vibratoType = body[202];
+    instrument.vibratoSweep = body[203];
+    instrument.vibratoDepth = body[204];
+    instrument.vibratoRate = body[205];
+    instrument.fadeout = Le16(body + 206);
+}
+
+void FinishInstrument(Instrument& instrument) {
+    instrument.fadeout = static_cast<uint16_t>(instrument.fadeout * 2);
+    uint8_t volumeIndices[3] = {instrument.volumeSustain, instrument.volumeLoopStart,
+                                instrument.volumeLoopEnd};
+    SecureEnvelope(instrument.volumePointCount, instrument.volumeType, volumeIndices);
+    instrument.volumeSustain = volumeIndices[0];
+    instrument.volumeLoopStart = volumeIndices[1];
+    instrument.volumeLoopEnd = volumeIndices[2];
+    uint8_t panningIndices[3] = {instrument.panningSustain, instrument.panningLoopStart,
+                                 instrument.panningLoopEnd};
+    SecureEnvelope(instrument.panningPointCount, instrument.panningType, panningIndices);
+    instrument.panningSustain = panningIndices[0];
+    instrument.panningLoopStart = panningIndices[1];
+    instrument.panningLoopEnd = panningIndices[2];
+}
+
+// ---- Samples.
+
+// A sample header converted to frames, before its record exists.
+struct SampleHeader {
+    Sample fields;
+    bool oddDataByte; // 16-bit data of an odd byte count: one byte follows the last frame
+};
+
+// No loop, or a loop inside the sample: the guard frame and every loop read stay in its slots.
+void NormaliseLoop(Sample& sample) {
+    if (sample.loopType == 0 || sample.loopLength == 0 || sample.loopStart >= sample.length) {
+        sample.loopType = 0;
+        sample.loopStart = 0;
+        sample.loopLength = sample.length;
+    } else if (sample.loopLength > sample.length - sample.loopStart) {
+        sample.loopLength = sample.length - sample.loopStart;
+    }
+}
+
+// `bytes` holds the header's first Sample header size bytes; the rest stays zero.
+int ConvertSampleHeader(const uint8_t* bytes, SampleHeader& header) {
+    Sample& sample = header.fields;
+    sample.is16Bit = (bytes[14] >> 4) & 1;
+    sample.length = Le32(bytes) >> sample.is16Bit;
+    if (sample.length >= kLongestSample) return Fail(LoadFailure::SampleTooLong);
+    sample.loopStart = Le32(bytes + 4) >> sample.is16Bit;
+    sample.loopLength = Le32(bytes + 8) >> sample.is16Bit;
+    sample.loopType = bytes[14] & 3;
+    NormaliseLoop(sample);
+    sample.volume = bytes[12];
+    sample.finetune = static_cast<int8_t>(bytes[13]);
+    sample.panning = bytes[15];
+    sample.relativeNote = static_cast<int8_t>(bytes[16]);
+    sample.packing = bytes[17];
+    header.oddDataByte = sample.is16Bit && sample.packing != kPackedSample && (bytes[0] & 1);
+    return 1;
+}
+
+// One block: the record, one zero frame before frame 0, then length + 3 frame slots.
+Sample* AllocateSample(const Sample& fields) {
+    uint32_t bytes = sizeof(Sample) + (fields.length + 4) * sizeof(int16_t);
+    auto* block = static_cast<uint8_t*>(PlayerAlloc(bytes));
+    if (block == nullptr) return nullptr;
+    auto* sample = reinterpret_cast<Sample*>(block);
+    *sample = fields;
+    sample->data = reinterpret_cast<int16_t*>(block + sizeof(Sample)) + 1;
+    return sample;
+}
+
+// 4-bit packed data, decoded forward in place: the packed bytes lie at the top of the frame
+// area, where each decoded pair of frames lands below the bytes still to be read.
+void DecodePacked(Sample& sample) {
+    int8_t table[16] = {};
+    Read(table, sizeof table);
+    uint32_t packedBytes = (sample.length + 1) / 2;
+    uint8_t* packed = reinterpret_cast<uint8_t*>(sample.data + sample.length + 3) - packedBytes;
+    Read(packed, packedBytes);
+    uint8_t value = 0;
+    for (uint32_t i = 0; i < packedBytes; ++i) {
+        uint8_t pair = packed[i];
+        value = static_cast<uint8_t>(value + table[pair & 15]);
+        sample.data[2 * i] = static_cast<int16_t>(static_cast<int8_t>(value) * 256);
+        value = static_cast<uint8_t>(value + table[pair >> 4]);
+        sample.data[2 * i + 1] = static_cast<int16_t>(static_cast<int8_t>(value) * 256);
+    }
+    // The last packed bytes still lie in the spare slots behind the decoded frames.
+    for (uint32_t slot = 2 * packedBytes; slot < sample.length + 3; ++slot) sample.data[slot] = 0;
+}
+
+// 8-bit or 16-bit differences, read into the frame area and summed in place. The frame area
+// holds little-endian 16-bit differences before the sum: 8-bit bytes are widened into them.
+void DecodeDifferences(Sample& sample, bool oddDataByte) {
+    auto* bytes = reinterpret_cast<uint8_t*>(sample.data);
+    Read(bytes, sample.length << sample.is16Bit);
+    if (oddDataByte) {
+        uint8_t unused;
+        Read(&unused, 1);
+    }
+    if (!sample.is16Bit)
+        for (uint32_t i = sample.length; i-- > 0;) {
+            bytes[2 * i + 1] = bytes[i];
+            bytes[2 * i] = 0;
+        }
+    uint16_t sum = 0;
+    for (uint32_t i = 0; i < sample.length; ++i) {
+        sum = static_cast<uint16_t>(sum + (bytes[2 * i] | bytes[2 * i + 1] << 8));
+        sample.data[i] = static_cast<int16_t>(sum);
+    }
+}
+
+// The frame behind the loop end, towards which the mixer interpolates at the end of the loop.
+void WriteGuardFrame(Sample& sample) {
+    if (sample.length == 0) return;
+    uint32_t end = sample.loopStart + sample.loopLength;
+    if (sample.loopType == 1) sample.data[end] = sample.data[sample.loopStart];
+    if (sample.loopType == 2) sample.data[end] = sample.data[end - 1];
+}
+
+// The sample headers behind an instrument header, then the data of each sample in turn.
+int LoadSamples(Instrument& instrument, int count, uint32_t headerSize) {
+    bool oddDataByte[kMaxSamples] = {};
+    for (int k = 0; k < count; ++k) {
+        uint8_t bytes[kLargestSampleHeader] = {};
+        Read(bytes, headerSize);
+        SampleHeader header = {};
+        if (!ConvertSampleHeader(bytes, header)) return 0;
+        instrument.samples[k] = AllocateSample(header.fields);
+        if (instrument.samples[k] == nullptr) return Fail(LoadFailure::OutOfMemory);
+        oddDataByte[k] = header.oddDataByte;
+    }
+    // Data beyond the module's end would decode to zero frames, which the samples hold already.
+    for (int k = 0; k < count && !PastEnd(); ++k) {
+        Sample& sample = *instrument.samples[k];
+        if (sample.packing == kPackedSample)
+            DecodePacked(sample);
+        else
+            DecodeDifferences(sample, oddDataByte[k]);
+        WriteGuardFrame(sample);
+    }
+    return 1;
+}
+
+int LoadInstrument(Instrument& instrument) {
+    int64_t start = gPosition;
+    uint8_t head[kInstrumentHead] = {};
+    Read(head, sizeof head);
+    uint32_t instrumentSize = Le32(head);
+    int count = head[27];
+    uint32_t sampleHeaderSize = Le32(head + 29);
+    if (count != 0) {
+        if (sampleHeaderSize > kLargestSampleHeader) return Fail(LoadFailure::SampleHeaderSize);
+        if (count > kMaxSamples) return Fail(LoadFailure::TooManySamples);
+        uint8_t body[kInstrumentBody] = {};
+        Read(body, sizeof body);
+        ReadInstrumentBody(instrument, body);
+    }
+    // Over the reserved tail, or back when the header is shorter than what was read.
+    if (!SeekTo(start + instrumentSize)) return Fail(LoadFailure::Truncated);
+    FinishInstrument(instrument);
+    if (count == 0) return 1;
+    return LoadSamples(instrument, count, sampleHeaderSize);
+}
+
+// ---- The song.
+
+// Song fields from the header block; channelCount is 0 when the module declares too many.
+void ReadSongFields(const uint8_t* header) {
+    Song& song = gPlayer.song;
+    song.songLength = Le16(header + 64);
+    song.restartPosition = Le16(header + 66);
+    song.channelCount = header[68] > kChannelCount ? 0 : header[68];
+    song.instrumentCount = header[72];
+    song.flags = Le16(header + 74);
+    song.defaultTempo = Le16(header + 76);
+    song.defaultBpm = Le16(header + 78);
+    for (int i = 0; i < 256; ++i) song.orderTable[i] = header[80 + i];
+}
+
+int AllocateTables(uint16_t storedPatterns) {
+    Song& song = gPlayer.song;
+    int highest = 0;
+    for (int i = 0; i < song.songLength; ++i)
+        if (song.orderTable[i] > highest) highest = song.orderTable[i];
+    song.patternCount =
+        static_cast<uint16_t>(highest + 1 > storedPatterns ? highest + 1 : storedPatterns);
+    uint32_t patternBytes = song.patternCount * uint32_t(sizeof(Pattern));
+    auto* block = static_cast<uint8_t*>(
+        PlayerAlloc(patternBytes + song.instrumentCount * uint32_t(sizeof(Instrument))));
+    if (block == nullptr) return Fail(LoadFailure::OutOfMemory);
+    song.patterns = reinterpret_cast<Pattern*>(block);
+    song.instruments = reinterpret_cast<Instrument*>(block + patternBytes);
+    return 1;
+}
+
+// Patterns that exist only because the order table names them: 64 empty rows each.
+int AddNamedPatterns(uint16_t storedPatterns) {
+    Song& song = gPlayer.song;
+    for (uint32_t number = storedPatterns; number < song.patternCount; ++number) {
+        Pattern& pattern = song.patterns[number];
+        pattern.rowCount = 64;
+        pattern.packedSize = 0;
+        if (!AllocateCells(pattern)) return Fail(LoadFailure::OutOfMemory);
+    }
+    return 1;
+}
+
+} // namespace
+
+LoadFailure LastLoadFailure() {
+    return gFailure;
+}
+
+int LoadModule() {
+    uint8_t* header = gPlayer.song.header;
+    gFailure = LoadFailure::None;
+    // Header bytes the module lacks count as zero, whatever the block held before.
+    int64_t headerBytes = HeaderBytesPresent();
+    if (headerBytes < 80) return Fail(LoadFailure::Truncated);
+    std::memset(header + headerBytes, 0, size_t(kModuleHeaderBytes - headerBytes));
+    CopyTitle(header + 17);
+    if (!SeekTo(60 + int64_t(Le32(header + 60)))) return Fail(LoadFailure::Truncated);
+    ReadSongFields(header);
+    Song& song = gPlayer.song;
+    if (song.songLength == 0 || song.songLength > 256) return Fail(LoadFailure::SongLength);
+    uint16_t storedPatterns = Le16(header + 70);
+    if (!AllocateTables(storedPatterns)) return 0;
+    if (storedPatterns == 0) return Fail(LoadFailure::NoPatterns);
+    for (uint32_t number = 0; number < storedPatterns; ++number)
+        if (!LoadPattern(song.patterns[number])) return 0;
+    if (!AddNamedPatterns(storedPatterns)) return 0;
+    // Instruments beyond the module's end would read as zero bytes: empty, as they are already.
+    for (uint32_t number = 0; number < song.instrumentCount && !PastEnd(); ++number)
+        if (!LoadInstrument(song.instruments[number])) return 0;
+    return 1;
+}

@@ -1,0 +1,34 @@
+// Small XM images for tests: a one-pattern module to start from, cells and sample data in their
+// stored forms, and loading a description the way the player does. Each edge case is then a few
+// lines that change one field of the description (see xm_writer.h for every field).
+#pragma once
+
+#include "module_image.h"
+#include "xm_writer.h"
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// 4 channels, one stored pattern of 64 empty rows, order table {0}, no instruments.
+XmModuleSpec MinimalModule(XmLayout layout = XmLayout::Standard);
+
+// A pattern of `rows` rows holding `cells` (row by row, channel 0 first) in the usual packing.
+XmPatternSpec PatternOf(uint16_t rows, const std::vector<Cell>& cells);
+
+// Samples whose stored data decodes to `values`: 8-bit values (-128..127, frames value x 256) or
+// 16-bit values. The Sample length field is the data's byte count; `type` gives loop and width.
+XmSampleSpec Sample8(std::initializer_list<int> values);
+XmSampleSpec Sample16(std::initializer_list<int> values);
+// A sample of `count` 8-bit frames following a simple rising and falling ramp.
+XmSampleSpec RampSample8(uint32_t count);
+
+// 4-bit packed data of `frames` frames: the 16-step table and the index pairs as stored.
+XmSampleSpec PackedSample(uint32_t frames, const std::vector<int8_t>& table,
+                          const std::vector<uint8_t>& pairs);
+
+// An instrument holding `samples`, all notes mapped to sample 0.
+XmInstrumentSpec InstrumentWith(std::vector<XmSampleSpec> samples);
+
+// Writes the description and loads it with LoadModuleImage; the records stay in gPlayer.
+int LoadSpec(const XmModuleSpec& spec);

@@ -1,0 +1,72 @@
+// Loading a module image from memory with the player's own start steps.
+#include "module_image.h"
+#include "sources.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+int LoadModuleImage(const void* image, size_t size) {
+    ReleaseModuleImage();
+    if (size > size_t(INT32_MAX) || !CreatePlayerHeap()) return 0;
+    gPlayer.sourceSize = static_cast<int32_t>(size);
+    gPlayer.sourceParameter = static_cast<UINT_PTR>(size);
+    gPlayer.sourcePosition = 0;
+    SelectModuleSource(PLAY_FROM_MEMORY);
+    gPlayer.sourceBase = static_cast<const uint8_t*>(image);
+    gPlayer.activeSource.open(image);
+    std::memset(gPlayer.song.header, 0, sizeof gPlayer.song.header);
+    gPlayer.activeSource.read(gPlayer.song.header, kModuleHeaderBytes);
+    int loaded = LoadModule();
+    gPlayer.activeSource.close();
+    return loaded;
+}
+
+void ReleaseModuleImage() {
+    DestroyPlayerHeap();
+}
+
+const char* LoadFailureText(LoadFailure failure) {
+    switch (failure) {
+    case LoadFailure::None:
+        return "loaded";
+    case LoadFailure::Truncated:
+        return "the module ends inside its header or a pattern header, or seeks outside it";
+    case LoadFailure::SongLength:
+        return "song length is not 1..256";
+    case LoadFailure::NoPatterns:
+        return "the number of patterns is 0";
+    case LoadFailure::ChannelCount:
+        return "the number of channels is not 1..32";
+    case LoadFailure::EmptyPattern:
+        return "a pattern has 0 rows";
+    case LoadFailure::TooManySamples:
+        return "an instrument has more than 16 samples";
+    case LoadFailure::SampleHeaderSize:
+        return "a sample header size is above 40 bytes";
+    case LoadFailure::SampleTooLong:
+        return "a sample is 2^22 frames long or longer";
+    case LoadFailure::OutOfMemory:
+        return "out of memory";
+    }
+    return "unknown failure";
+}
+
+bool ReadFileBytes(const char* path, std::string& bytes) {
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    bytes.clear();
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    return read;
+}
+
+bool WriteFileBytes(const char* path, const std::string& bytes) {
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}

@@ -1,0 +1,26 @@
+// Loading a module image from memory the way the player's start does, for the tools and tests.
+#pragma once
+
+#include "loader.h"
+
+#include <cstddef>
+
+// Loads the `size` bytes at `image` into gPlayer's records on a fresh private heap (the heap of
+// an earlier load goes first): memory source, the 336-byte header block, then LoadModule.
+// Nonzero on success; LastLoadFailure() tells why not. The records stay until the next load or
+// ReleaseModuleImage.
+int LoadModuleImage(const void* image, size_t size);
+
+// Destroys the private heap with every loaded record.
+void ReleaseModuleImage();
+
+// A one-line text naming the rule a module broke.
+const char* LoadFailureText(LoadFailure failure);
+
+#include <string>
+
+// The whole contents of a file into `bytes`; false when it cannot be read.
+bool ReadFileBytes(const char* path, std::string& bytes);
+
+// `bytes` as the whole contents of a file; false when it cannot be written.
+bool WriteFileBytes(const char* path, const std::string& bytes);
