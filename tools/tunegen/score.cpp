@@ -94,6 +94,8 @@ class Parser {
 
   private:
     void Title(const Statement& statement);
+    void Speed(const Statement& statement);
+    void Bpm(const Statement& statement);
     void Channels(const Statement& statement);
     void Instrument(const Statement& statement);
     void Alias(const Statement& statement);
@@ -113,36 +115,38 @@ class Parser {
 };
 
 Score Parser::Run(const std::string& text) {
+    using Handler = void (Parser::*)(const Statement&);
+    static const std::map<std::string, Handler> kHandlers = {
+        {"title", &Parser::Title},
+        {"speed", &Parser::Speed},
+        {"bpm", &Parser::Bpm},
+        {"channels", &Parser::Channels},
+        {"instrument", &Parser::Instrument},
+        {"alias", &Parser::Alias},
+        {"phrase", &Parser::Phrase},
+        {"pattern", &Parser::Pattern},
+        {"order", &Parser::Order},
+    };
     int lastLine = 0;
     for (const Statement& statement : ReadStatements(text)) {
-        const std::vector<std::string>& words = statement.head.words;
-        const int line = statement.head.number;
-        lastLine = line;
-        const std::string& keyword = words[0];
-        if (keyword == "title") {
-            Title(statement);
-        } else if (keyword == "speed" && words.size() == 2) {
-            score_.speed = ParseNumber(words[1], 1, 31, line);
-        } else if (keyword == "bpm" && words.size() == 2) {
-            score_.bpm = ParseNumber(words[1], 32, 255, line);
-        } else if (keyword == "channels") {
-            Channels(statement);
-        } else if (keyword == "instrument") {
-            Instrument(statement);
-        } else if (keyword == "alias") {
-            Alias(statement);
-        } else if (keyword == "phrase") {
-            Phrase(statement);
-        } else if (keyword == "pattern") {
-            Pattern(statement);
-        } else if (keyword == "order") {
-            Order(statement);
-        } else {
-            Fail(line, "unknown statement '" + keyword + "'");
-        }
+        lastLine = statement.head.number;
+        auto handler = kHandlers.find(statement.head.words[0]);
+        if (handler == kHandlers.end())
+            Fail(lastLine, "unknown statement '" + statement.head.words[0] + "'");
+        (this->*handler->second)(statement);
     }
     Check(lastLine);
     return score_;
+}
+
+void Parser::Speed(const Statement& statement) {
+    if (statement.head.words.size() != 2) Fail(statement.head.number, "speed needs one number");
+    score_.speed = ParseNumber(statement.head.words[1], 1, 31, statement.head.number);
+}
+
+void Parser::Bpm(const Statement& statement) {
+    if (statement.head.words.size() != 2) Fail(statement.head.number, "bpm needs one number");
+    score_.bpm = ParseNumber(statement.head.words[1], 32, 255, statement.head.number);
 }
 
 void Parser::Title(const Statement& statement) {

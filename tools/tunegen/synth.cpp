@@ -65,45 +65,95 @@ double Fall(double progress, double curve) {
     return (std::exp(-curve * progress) - std::exp(-curve)) / (1.0 - std::exp(-curve));
 }
 
+// The shape of a pitched sound over time: level and low-pass corner at each frame.
+struct PitchedShape {
+    int cycle;
+    int decayFrames;
+    double bright, dark, sustain, attackFrames, curve;
+};
+
+// One frame of a band-limited wave given by its harmonics, shaped by `shape` at frame i.
+double PitchedFrame(const std::vector<double>& a, const std::vector<double>& b,
+                    const PitchedShape& shape, size_t i) {
+    const double fall =
+        Fall(std::min(1.0, double(i) / std::max(1, shape.decayFrames)), shape.curve);
+    const double corner = shape.dark + (shape.bright - shape.dark) * fall;
+    double level = shape.sustain + (1.0 - shape.sustain) * fall;
+    if (i < shape.attackFrames) level *= std::sin(0.5 * kPi * i / shape.attackFrames);
+    const double phase = 2.0 * kPi * double(i % shape.cycle) / shape.cycle;
+    double value = 0.0;
+    for (size_t k = 1; k < a.size(); ++k) {
+        const double weight = 1.0 / std::sqrt(1.0 + std::pow(k / corner, 4.0));
+        value += weight * (a[k] * std::cos(k * phase) + b[k] * std::sin(k * phase));
+    }
+    return level * value;
+}
+
 SynthSample Pitched(const ScoreInstrument& instrument) {
     CheckKeys(instrument, {"cycle", "duty", "bright", "dark", "decay", "sustain", "loop", "attack",
                            "curve", "gain", "volume", "pan", "finetune"});
-    const int cycle = static_cast<int>(Setting(instrument, "cycle", 64, 16, 1024));
-    if ((cycle & (cycle - 1)) != 0) Fail(instrument, "cycle must be a power of two");
+    PitchedShape shape;
+    shape.cycle = static_cast<int>(Setting(instrument, "cycle", 64, 16, 1024));
+    if ((shape.cycle & (shape.cycle - 1)) != 0) Fail(instrument, "cycle must be a power of two");
     const double duty = Setting(instrument, "duty", 0.5, 0.01, 0.99);
-    const double bright = Setting(instrument, "bright", 1000, 0.5, 1000);
-    const double dark = Setting(instrument, "dark", bright, 0.5, 1000);
+    shape.bright = Setting(instrument, "bright", 1000, 0.5, 1000);
+    shape.dark = Setting(instrument, "dark", shape.bright, 0.5, 1000);
     const int decay = static_cast<int>(Setting(instrument, "decay", 0, 0, 4096));
-    const double sustain = Setting(instrument, "sustain", 1, 0, 1);
-    const int loop = sustain > 0 ? static_cast<int>(Setting(instrument, "loop", 1, 1, 64)) : 0;
-    const double attack = Setting(instrument, "attack", 0, 0, 4096);
-    const double curve = Setting(instrument, "curve", 4, 0, 20);
+    shape.decayFrames = decay * shape.cycle;
+    shape.sustain = Setting(instrument, "sustain", 1, 0, 1);
+    const int loop =
+        shape.sustain > 0 ? static_cast<int>(Setting(instrument, "loop", 1, 1, 64)) : 0;
+    shape.attackFrames = Setting(instrument, "attack", 0, 0, 4096) * shape.cycle;
+    shape.curve = Setting(instrument, "curve", 4, 0, 20);
     if (decay + loop == 0) Fail(instrument, "a sample without loop needs a decay");
 
-    const int harmonics = cycle / 2 - 1; // all below the sample's own Nyquist frequency
-    std::vector<double> a(harmonics + 1), b(harmonics + 1);
-    for (int k = 1; k <= harmonics; ++k) Harmonic(instrument.wave, duty, k, a[k], b[k]);
-    const int decayFrames = decay * cycle;
-    std::vector<double> frames((decay + loop) * cycle);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const double fall = Fall(std::min(1.0, double(i) / std::max(1, decayFrames)), curve);
-        const double corner = dark + (bright - dark) * fall;
-        double level = sustain + (1.0 - sustain) * fall;
-        if (attack > 0 && i < attack * cycle) level *= std::sin(0.5 * kPi * i / (attack * cycle));
-        const double phase = 2.0 * kPi * double(i % cycle) / cycle;
-        double value = 0.0;
-        for (int k = 1; k <= harmonics; ++k) {
-            const double weight = 1.0 / std::sqrt(1.0 + std::pow(k / corner, 4.0));
-            value += weight * (a[k] * std::cos(k * phase) + b[k] * std::sin(k * phase));
-        }
-        frames[i] = level * value;
-    }
+    // Harmonics below the sample's own Nyquist frequency only, so nothing folds back.
+    std::vector<double> a(shape.cycle / 2), b(shape.cycle / 2);
+    for (size_t k = 1; k < a.size(); ++k) Harmonic(instrument.wave, duty, int(k), a[k], b[k]);
+    std::vector<double> frames((decay + loop) * shape.cycle);
+    for (size_t i = 0; i < frames.size(); ++i) frames[i] = PitchedFrame(a, b, shape, i);
+
     SynthSample sample;
     sample.frames = Quantise(frames, Setting(instrument, "gain", 0.9, 0.05, 1));
-    sample.loopStart = loop > 0 ? decayFrames : 0;
-    sample.loopLength = loop * cycle;
-    sample.relativeNote = static_cast<int8_t>(std::lround(12.0 * std::log2(cycle / 32.0)));
+    sample.loopStart = loop > 0 ? shape.decayFrames : 0;
+    sample.loopLength = loop * shape.cycle;
+    sample.relativeNote = static_cast<int8_t>(std::lround(12.0 * std::log2(shape.cycle / 32.0)));
     return sample;
+}
+
+// The tonal part of a drum: a sine whose period glides from `tone` to `toneEnd` frames.
+std::vector<double> DrumTone(const ScoreInstrument& instrument, int length) {
+    const double tone = Setting(instrument, "tone", 64, 2, 4096);
+    const double toneEnd = Setting(instrument, "toneEnd", tone, 2, 4096);
+    const double sweep = Setting(instrument, "sweep", 1, 1, 65536);
+    const double decay = Setting(instrument, "toneDecay", 1, 1, 65536);
+    const double level = Setting(instrument, "toneLevel", 0, 0, 1);
+    std::vector<double> frames(length);
+    double phase = 0.0;
+    for (int i = 0; i < length; ++i) {
+        frames[i] = std::sin(phase) * level * std::exp(-i / decay);
+        phase += 2.0 * kPi / (toneEnd + (tone - toneEnd) * std::exp(-i / sweep));
+    }
+    return frames;
+}
+
+// The noisy part of a drum: white noise through a one-pole low-pass and high-pass.
+std::vector<double> DrumNoise(const ScoreInstrument& instrument, int length) {
+    const double decay = Setting(instrument, "noiseDecay", 1, 1, 65536);
+    const double level = Setting(instrument, "noiseLevel", 0, 0, 1);
+    const double smooth = Setting(instrument, "smooth", 1, 0.01, 1);
+    const double airy = Setting(instrument, "airy", 0, 0, 1);
+    uint32_t seed = static_cast<uint32_t>(Setting(instrument, "seed", 1, 0, 4294967295.0));
+    std::vector<double> frames(length);
+    double smoothed = 0.0, low = 0.0;
+    for (int i = 0; i < length; ++i) {
+        seed = seed * 1664525u + 1013904223u; // the same noise on every build
+        const double white = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+        smoothed += smooth * (white - smoothed);
+        low += airy * (smoothed - low);
+        frames[i] = (smoothed - low) * level * std::exp(-i / decay);
+    }
+    return frames;
 }
 
 SynthSample Drum(const ScoreInstrument& instrument) {
@@ -111,30 +161,11 @@ SynthSample Drum(const ScoreInstrument& instrument) {
                            "noiseDecay", "noiseLevel", "smooth", "airy", "seed", "relnote", "gain",
                            "volume", "pan", "finetune"});
     const int length = static_cast<int>(Setting(instrument, "length", 2000, 16, 65536));
-    const double tone = Setting(instrument, "tone", 64, 2, 4096);
-    const double toneEnd = Setting(instrument, "toneEnd", tone, 2, 4096);
-    const double sweep = Setting(instrument, "sweep", 1, 1, 65536);
-    const double toneDecay = Setting(instrument, "toneDecay", 1, 1, 65536);
-    const double toneLevel = Setting(instrument, "toneLevel", 0, 0, 1);
-    const double noiseDecay = Setting(instrument, "noiseDecay", 1, 1, 65536);
-    const double noiseLevel = Setting(instrument, "noiseLevel", 0, 0, 1);
-    const double smooth = Setting(instrument, "smooth", 1, 0.01, 1);
-    const double airy = Setting(instrument, "airy", 0, 0, 1);
-    uint32_t seed = static_cast<uint32_t>(Setting(instrument, "seed", 1, 0, 4294967295.0));
-
-    std::vector<double> frames(length);
-    double phase = 0.0, smoothed = 0.0, low = 0.0;
+    std::vector<double> frames = DrumTone(instrument, length);
+    const std::vector<double> noise = DrumNoise(instrument, length);
     for (int i = 0; i < length; ++i) {
-        seed = seed * 1664525u + 1013904223u; // the same noise on every build
-        const double white = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
-        smoothed += smooth * (white - smoothed);
-        low += airy * (smoothed - low);
-        const double noise = (smoothed - low) * noiseLevel * std::exp(-i / noiseDecay);
-        const double period = toneEnd + (tone - toneEnd) * std::exp(-i / sweep);
-        const double sine = std::sin(phase) * toneLevel * std::exp(-i / toneDecay);
-        phase += 2.0 * kPi / period;
         const double tail = std::min(1.0, double(length - i) / (length / 8.0)); // ends at 0
-        frames[i] = (sine + noise) * tail * tail;
+        frames[i] = (frames[i] + noise[i]) * tail * tail;
     }
     SynthSample sample;
     sample.frames = Quantise(frames, Setting(instrument, "gain", 0.9, 0.05, 1));

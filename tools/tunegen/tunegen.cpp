@@ -2,7 +2,7 @@
 // the standard XM layout; xmcompact turns it into the compacted image the program carries.
 #include "score.h"
 #include "synth.h"
-#include "xm_writer.h"
+#include "standard_xm.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,5 +1,5 @@
 // The standard XM layout, little-endian, as trackers write it.
-#include "xm_writer.h"
+#include "standard_xm.h"
 
 #include <cstring>
 
