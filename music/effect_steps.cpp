@@ -14,8 +14,8 @@ int32_t SineMagnitude(int32_t p) {
 }
 
 // A waveform position brought into -32..31 (a position above 31 is reduced by 64).
-int8_t WrapPosition(int32_t p) {
-    return int8_t(((p + 32) & 63) - 32);
+int32_t WrapPosition(int32_t p) {
+    return ((p + 32) & 63) - 32;
 }
 
 int32_t VibratoMagnitude(int32_t p, int32_t waveform) {
@@ -45,7 +45,7 @@ int32_t TremoloMagnitude(int32_t p, int32_t waveform) {
 } // namespace
 
 void ApplyVibrato(Channel& channel) {
-    int32_t p = WrapPosition(channel.vibratoPosition);
+    int32_t p = WrapPosition(int32_t(channel.vibratoPosition));
     int32_t m = VibratoMagnitude(p, channel.waveControl & 3);
     int32_t d = ((m * channel.vibratoDepth) >> 5) & ~3;
     channel.periodOffset = p >= 0 ? -d : d;
@@ -53,18 +53,18 @@ void ApplyVibrato(Channel& channel) {
 }
 
 void AdvanceVibrato(Channel& channel) {
-    channel.vibratoPosition = WrapPosition(channel.vibratoPosition + channel.vibratoSpeed);
+    channel.vibratoPosition = int8_t(WrapPosition(channel.vibratoPosition + channel.vibratoSpeed));
 }
 
 void ApplyTremolo(Channel& channel) {
-    int32_t p = WrapPosition(channel.tremoloPosition);
+    int32_t p = WrapPosition(int32_t(channel.tremoloPosition));
     int32_t m = TremoloMagnitude(p, (channel.waveControl >> 4) & 3);
     int32_t d = (m * channel.tremoloDepth) >> 6;
     if (p >= 0)
         channel.volumeOffset = channel.volume + d > 64 ? 64 - channel.volume : d;
     else
         channel.volumeOffset = -d < -channel.volume ? -channel.volume : -d;
-    channel.tremoloPosition = WrapPosition(p + channel.tremoloSpeed);
+    channel.tremoloPosition = int8_t(WrapPosition(p + channel.tremoloSpeed));
     channel.flags |= UpdateVolume;
 }
 

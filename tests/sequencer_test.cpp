@@ -1,5 +1,6 @@
 // The tick engine: note periods of both tables, frequencies and steps, tick lengths, row
 // timing, the voice hand-over, instrument starts and the choice of the next position.
+#include "envelopes.h"
 #include "sequencer.h"
 #include "song_builder.h"
 
@@ -355,6 +356,44 @@ TEST(NextPosition, AnOrderNamingNoPatternIsPassedOver) {
     gPlayer.song.orderTable[2] = 1;
     StartSong();
     EXPECT_EQ(Positions(4), (std::vector<std::pair<int, int>>{{0, 0}, {0, 1}, {1, 0}, {2, 0}}));
+}
+
+} // namespace
+
+namespace {
+
+uint64_t Mix(uint64_t hash, uint64_t value) {
+    return (hash ^ value) * 0x100000001b3ull;
+}
+
+// The floating-point steps (powers of two, sines, roundings) must give the same bits on every
+// build, so that one render hash serves Linux and both Windows builds.
+TEST(Pitch, FloatingPointResultsAreTheSameOnEveryBuild) {
+    uint64_t amiga = 0xcbf29ce484222325ull;
+    for (int n = -1; n <= 254; ++n)
+        for (int finetune = -128; finetune <= 127; ++finetune)
+            amiga = Mix(amiga, uint64_t(AmigaPeriod(n, WithFinetune(finetune))));
+    StartC4(true);
+    uint64_t linear = 0xcbf29ce484222325ull;
+    for (int32_t period = -12000; period <= 12000; ++period) {
+        Ch().period = period;
+        Ch().flags = UpdatePitch;
+        UpdateVoice(Ch(), SampleOf(1), gPlayer.song.instruments[0]);
+        linear = Mix(linear, VoiceOf().step);
+    }
+    Instrument sine = {};
+    sine.vibratoDepth = 64;
+    sine.vibratoRate = 1;
+    Channel channel = {};
+    uint64_t vibrato = 0xcbf29ce484222325ull;
+    for (int p = 0; p < 256; ++p) {
+        channel.periodOffset = 0;
+        ApplyAutoVibrato(channel, sine);
+        vibrato = Mix(vibrato, uint64_t(channel.periodOffset));
+    }
+    EXPECT_EQ(amiga, 9144135303605183884ull);
+    EXPECT_EQ(linear, 2193624120358510583ull);
+    EXPECT_EQ(vibrato, 740446321148692117ull);
 }
 
 } // namespace

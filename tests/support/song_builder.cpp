@@ -65,8 +65,8 @@ Sample& SampleOf(int number) {
     return *gPlayer.song.instruments[number - 1].samples[0];
 }
 
-void SetVolumeEnvelope(Instrument& instrument, std::vector<EnvelopePoint> points, uint8_t type,
-                       uint8_t sustain, uint8_t loopStart, uint8_t loopEnd) {
+void SetVolumeEnvelope(Instrument& instrument, const std::vector<EnvelopePoint>& points,
+                       uint8_t type, uint8_t sustain, uint8_t loopStart, uint8_t loopEnd) {
     SetEnvelope(instrument.volumeEnvelope, instrument.volumePointCount, points);
     instrument.volumeType = type;
     instrument.volumeSustain = sustain;
@@ -74,8 +74,8 @@ void SetVolumeEnvelope(Instrument& instrument, std::vector<EnvelopePoint> points
     instrument.volumeLoopEnd = loopEnd;
 }
 
-void SetPanningEnvelope(Instrument& instrument, std::vector<EnvelopePoint> points, uint8_t type,
-                        uint8_t sustain, uint8_t loopStart, uint8_t loopEnd) {
+void SetPanningEnvelope(Instrument& instrument, const std::vector<EnvelopePoint>& points,
+                        uint8_t type, uint8_t sustain, uint8_t loopStart, uint8_t loopEnd) {
     SetEnvelope(instrument.panningEnvelope, instrument.panningPointCount, points);
     instrument.panningType = type;
     instrument.panningSustain = sustain;

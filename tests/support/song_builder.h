@@ -35,10 +35,12 @@ Sample& AddSample(Instrument& instrument, int slot, uint32_t frames);
 Sample& SampleOf(int number);
 
 // Sets an envelope: points given as x, y pairs.
-void SetVolumeEnvelope(Instrument& instrument, std::vector<EnvelopePoint> points, uint8_t type = 1,
-                       uint8_t sustain = 0, uint8_t loopStart = 0, uint8_t loopEnd = 0);
-void SetPanningEnvelope(Instrument& instrument, std::vector<EnvelopePoint> points, uint8_t type = 1,
-                        uint8_t sustain = 0, uint8_t loopStart = 0, uint8_t loopEnd = 0);
+void SetVolumeEnvelope(Instrument& instrument, const std::vector<EnvelopePoint>& points,
+                       uint8_t type = 1, uint8_t sustain = 0, uint8_t loopStart = 0,
+                       uint8_t loopEnd = 0);
+void SetPanningEnvelope(Instrument& instrument, const std::vector<EnvelopePoint>& points,
+                        uint8_t type = 1, uint8_t sustain = 0, uint8_t loopStart = 0,
+                        uint8_t loopEnd = 0);
 
 // The cell at pattern, row and channel.
 Cell& CellAt(uint32_t pattern, uint32_t row, uint32_t channel = 0);
