@@ -13,7 +13,8 @@ struct SeenBox {
     std::wstring text;
     std::wstring caption;
     HWND owner;   // null for an ownerless box
-    LPCWSTR icon; // IDI_ERROR, IDI_INFORMATION, IDI_QUESTION, IDI_WARNING or null
+    LPCWSTR icon; // IDI_ERROR, IDI_INFORMATION, IDI_QUESTION, IDI_WARNING; null when none or
+                  // when the box belongs to another process (icon handles are per process)
 };
 
 // A box as the user sees it: text, caption, owner and icon.
