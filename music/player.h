@@ -15,6 +15,13 @@ void* PlayModule(const void* source, UINT_PTR parameter, uint32_t flags);
 // Stops the render thread, closes the device and destroys the heap with the module.
 void StopPlayback();
 
+// Starts a song for rendering without a device or a render thread (tools, tests, benchmarks):
+// the same start steps as PlayModule up to the song position. The caller then calls RenderBlock
+// and reads each block from gPlayer.outputBuffer; StopPlayback ends it. A RenderBlock that
+// leaves gPlayer.heap null has met the end of a PLAY_NO_LOOP song (that block is not rendered).
+// False, with the player stopped, when the module cannot be opened or loaded.
+bool StartOfflineRender(const void* source, UINT_PTR parameter, uint32_t flags);
+
 // Fills output block nextBlock (mixing, conversion to 16 bits, statistics) and moves on.
 void RenderBlock();
 

@@ -1,0 +1,242 @@
+// Player control and audio output: the start and stop sequences, the render thread that keeps
+// the one looping output buffer filled, RenderBlock, and the small auxiliary operations.
+#include "player.h"
+
+#include "loader.h"
+#include "mixer.h"
+#include "sequencer.h"
+#include "sources.h"
+
+#include <cstring>
+
+namespace {
+
+const PCMWAVEFORMAT kOutputFormat = {{WAVE_FORMAT_PCM, 2, 48000, 192000, 4}, 16};
+const int32_t kFullVolumeDivisor = 16;
+const int32_t kSilentDivisor = 2147483600;
+const uint32_t kLargestVolume = 64;
+const DWORD kPollMs = 5;
+
+// Start steps 4 to 12: clears the song state, opens the device when asked, creates the heap,
+// reads and loads the module and sets up the song position. False when the start must fail.
+bool SetUpSong(const void* source, UINT_PTR parameter, uint32_t flags, bool openDevice) {
+    gPlayer.sourceSize = static_cast<int32_t>(parameter);
+    gPlayer.sourceParameter = parameter;
+    gPlayer.sourcePosition = 0;
+    gPlayer.noLoop = (flags & PLAY_NO_LOOP) ? 1 : 0;
+    gPlayer.paused = (flags & PLAY_PAUSED) ? 1 : 0;
+    SelectModuleSource(flags);
+    std::memset(gPlayer.voices, 0, sizeof gPlayer.voices);
+    std::memset(gPlayer.channels, 0, sizeof gPlayer.channels);
+    std::memset(&gPlayer.song, 0, sizeof gPlayer.song);
+    if (openDevice)
+        waveOutOpen(&gPlayer.device, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(&kOutputFormat),
+                    0, 0, CALLBACK_NULL);
+    if (!CreatePlayerHeap()) return false;
+    gPlayer.sourceBase = static_cast<const uint8_t*>(source);
+    gPlayer.activeSource.open(source);
+    bool loaded = false;
+    if (!gPlayer.sourceFailed) {
+        gPlayer.activeSource.read(gPlayer.song.header, kModuleHeaderBytes);
+        loaded = LoadModule() != 0;
+    }
+    gPlayer.activeSource.close();
+    if (!loaded) return false;
+    if (gPlayer.volumeDivisor == 0) gPlayer.volumeDivisor = kFullVolumeDivisor;
+    StartSongPosition();
+    return true;
+}
+
+// StopPlayback steps 2 to 4: everything but the render thread. Whoever runs this owns the
+// device and the heap at that moment: the render thread (end of song) while no stop can touch
+// them, the caller's thread only once no render thread runs.
+void ReleasePlayback() {
+    gPlayer.nextBlock = 0;
+    HWAVEOUT device = gPlayer.device;
+    if (device != nullptr) {
+        gPlayer.device = nullptr;
+        waveOutReset(device);
+        waveOutUnprepareHeader(device, &gPlayer.waveHeader, sizeof(WAVEHDR));
+        waveOutClose(device);
+    }
+    if (gPlayer.heap != nullptr) {
+        DestroyPlayerHeap();
+        gPlayer.statsIndex = 0;
+        for (BlockStats& stats : gPlayer.blockStats) {
+            stats.levels = 0;
+            stats.timeMs = 0;
+        }
+        std::memset(gPlayer.songTitle, 0, 4);
+    }
+}
+
+// The end-of-song stop, on whichever thread renders. The render thread's handle stays in
+// renderThread: the thread ends at its next look at stopRequest, and the next StopPlayback
+// waits for it (at most one poll) before anything is started or released again.
+void StopAtSongEnd() {
+    gPlayer.stopRequest = 1;
+    ReleasePlayback();
+}
+
+void* FailStart() {
+    StopPlayback();
+    return nullptr;
+}
+
+// RenderBlock step 3: mixes the region's 1024 frames piece by piece between tick boundaries.
+// False when the song ended with noLoop set.
+bool MixRegion(float* region) {
+    Song& song = gPlayer.song;
+    uint32_t done = 0;
+    while (done < uint32_t(kBlockFrames)) {
+        if (song.tickFramesLeft == 0 && !RunTick()) return false;
+        uint32_t missing = kBlockFrames - done;
+        uint32_t n =
+            uint32_t(song.tickFramesLeft) < missing ? uint32_t(song.tickFramesLeft) : missing;
+        MixVoices(region + 2 * done, n);
+        song.elapsedMs += n * 20 / 960;
+        song.tickFramesLeft -= static_cast<int32_t>(n);
+        done += n;
+    }
+    return true;
+}
+
+// The float rounded to the nearest integer, ties to even, and clamped to 16 bits. Adding and
+// taking away 1.5 x 2^23 leaves a float with no fractional bits, rounded as the hardware rounds.
+inline int32_t RoundAndClamp(float value) {
+    if (value >= 32767.0f) return 32767;
+    if (value <= -32768.0f) return -32768;
+    return static_cast<int32_t>((value + 12582912.0f) - 12582912.0f);
+}
+
+// Converts one region into its output block at the given divisor and sums the absolute left
+// and right samples. Called with the constant full-volume divisor, the division folds away.
+inline void ConvertSamples(const float* region, int16_t* block, int32_t divisor, uint32_t& leftSum,
+                           uint32_t& rightSum) {
+    for (int i = 0; i < kBlockFrames * 2; i += 2) {
+        int32_t left = RoundAndClamp(region[i]) * 16 / divisor;
+        int32_t right = RoundAndClamp(region[i + 1]) * 16 / divisor;
+        block[i] = static_cast<int16_t>(left);
+        block[i + 1] = static_cast<int16_t>(right);
+        leftSum += static_cast<uint32_t>(left < 0 ? -left : left);
+        rightSum += static_cast<uint32_t>(right < 0 ? -right : right);
+    }
+}
+
+// RenderBlock step 5: region k into output block k; returns the sums of the absolute samples.
+void ConvertRegion(uint32_t k, uint32_t& leftSum, uint32_t& rightSum) {
+    const float* region = gPlayer.mixBuffer[k];
+    int16_t* block = gPlayer.outputBuffer + k * kBlockFrames * 2;
+    int32_t divisor = gPlayer.volumeDivisor;
+    leftSum = rightSum = 0;
+    if (divisor == kFullVolumeDivisor || divisor == 0)
+        ConvertSamples(region, block, kFullVolumeDivisor, leftSum, rightSum);
+    else
+        ConvertSamples(region, block, divisor, leftSum, rightSum);
+}
+
+// RenderThread step 1: the block the device is playing.
+uint32_t PlayingBlock() {
+    gPlayer.playCursor.wType = TIME_BYTES;
+    waveOutGetPosition(gPlayer.device, &gPlayer.playCursor, sizeof(MMTIME));
+    return (gPlayer.playCursor.u.cb >> 12) & 15;
+}
+
+DWORD WINAPI RenderThread(LPVOID) {
+    uint32_t playing = PlayingBlock();
+    for (;;) {
+        Sleep(kPollMs);
+        if (gPlayer.stopRequest != 0) return 0;
+        if (gPlayer.nextBlock == playing) {
+            playing = PlayingBlock();
+            continue;
+        }
+        if (gPlayer.paused == 0) gPlayer.statsIndex = (gPlayer.statsIndex + 1) % kBlockCount;
+        RenderBlock();
+    }
+}
+
+} // namespace
+
+void* PlayModule(const void* source, UINT_PTR parameter, uint32_t flags) {
+    StopPlayback();
+    if (source == nullptr) return nullptr;
+    if (!SetUpSong(source, parameter, flags, true)) return FailStart();
+    WAVEHDR& header = gPlayer.waveHeader;
+    std::memset(&header, 0, sizeof header);
+    header.lpData = reinterpret_cast<char*>(gPlayer.outputBuffer);
+    header.dwBufferLength = kOutputBytes;
+    header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    header.dwLoops = 0xFFFFFFFF;
+    waveOutPrepareHeader(gPlayer.device, &header, sizeof(WAVEHDR));
+    do RenderBlock();
+    while (gPlayer.nextBlock != 0);
+    gPlayer.stopRequest = 0;
+    if (waveOutWrite(gPlayer.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR)
+        return FailStart();
+    HANDLE thread = CreateThread(nullptr, 0, RenderThread, nullptr, 0, nullptr);
+    if (thread == nullptr) return FailStart();
+    gPlayer.renderThread = thread;
+    SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
+    return &gPlayer.device;
+}
+
+bool StartOfflineRender(const void* source, UINT_PTR parameter, uint32_t flags) {
+    StopPlayback();
+    if (source != nullptr && SetUpSong(source, parameter, flags, false)) return true;
+    StopPlayback();
+    return false;
+}
+
+void StopPlayback() {
+    HANDLE thread = gPlayer.renderThread.exchange(nullptr);
+    if (thread != nullptr) {
+        gPlayer.stopRequest = 1;
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    ReleasePlayback();
+}
+
+void RenderBlock() {
+    uint32_t k = gPlayer.nextBlock;
+    float* region = gPlayer.mixBuffer[k];
+    std::memset(region, 0, sizeof gPlayer.mixBuffer[k]);
+    if (gPlayer.paused == 0) {
+        if (!MixRegion(region)) {
+            StopAtSongEnd();
+            return;
+        }
+        gPlayer.blockStats[k].timeMs = gPlayer.song.elapsedMs;
+    }
+    uint32_t leftSum, rightSum;
+    ConvertRegion(k, leftSum, rightSum);
+    gPlayer.nextBlock = (k + 1) % kBlockCount;
+    gPlayer.blockStats[gPlayer.nextBlock].levels =
+        ((leftSum >> 10) & 0xFFFF) << 16 | ((rightSum >> 10) & 0xFFFF);
+}
+
+void SetPlayerVolume(uint32_t volume) {
+    if (volume > kLargestVolume) volume = kLargestVolume;
+    gPlayer.volumeDivisor = volume == 0 ? kSilentDivisor : 80 - static_cast<int32_t>(volume);
+}
+
+void PausePlayback() {
+    gPlayer.paused = 1;
+}
+
+void ResumePlayback() {
+    gPlayer.paused = 0;
+}
+
+uint32_t GetOutputLevels() {
+    return gPlayer.blockStats[gPlayer.statsIndex].levels;
+}
+
+uint32_t GetPlayTime() {
+    return gPlayer.blockStats[gPlayer.statsIndex].timeMs;
+}
+
+const char* GetSongTitle() {
+    return gPlayer.songTitle;
+}

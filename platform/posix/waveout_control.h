@@ -1,0 +1,32 @@
+// Control of the stand-in wave output device for tests: a clock the test drives instead of real
+// time, a capture of every byte the device plays, a device that refuses to open, and read-outs.
+#pragma once
+
+#include "platform.h"
+
+#include <cstdint>
+#include <vector>
+
+// With the test clock on, an open device plays only as far as WaveOutAdvance moves it; with it
+// off (the default) it plays in real time, 192000 bytes per second from its waveOutWrite.
+void WaveOutUseTestClock(bool on);
+
+// Test clock: plays `bytes` more of the playing buffer (capturing them when a capture runs).
+// Returns the number of position queries made before this moment, so that a test can wait for
+// the queries that see the new position (WaveOutPositionQueries).
+uint32_t WaveOutAdvance(uint32_t bytes);
+
+// Position queries made so far on any device.
+uint32_t WaveOutPositionQueries();
+
+// The result waveOutOpen gives from now on; MMSYSERR_NOERROR opens devices again.
+void WaveOutSetOpenResult(MMRESULT result);
+
+// Starts collecting every sample played from now on; WaveOutTakeCapture hands them over (left,
+// right, left...) and empties the collection.
+void WaveOutStartCapture();
+std::vector<int16_t> WaveOutTakeCapture();
+
+// Devices open now, and whether any of them is playing a header.
+int WaveOutOpenDevices();
+bool WaveOutPlaying();
