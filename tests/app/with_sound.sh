@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under Wine with a private sound server whose output is recorded:
+#   with_sound.sh BUILD_DIR PROGRAM.exe [ARGS...]
+# The program finds the growing raw recording (48 kHz, 16-bit, stereo) through the Windows path
+# in LINKMEND_CAPTURE.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+shift
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/scripts/private-sound.sh"
+
+trap linkmend_stop_pulse EXIT
+linkmend_start_pulse
+capture="$LINKMEND_PULSE_DIR/capture.raw"
+: >"$capture"
+linkmend_record_pulse "$capture"
+export LINKMEND_CAPTURE="Z:${capture//\//\\}"
+"$root/cmake/wine-run.sh" "$build" "$@"
