@@ -8,8 +8,6 @@
 
 namespace {
 
-using Values = std::vector<int32_t>;
-
 // One channel, instrument 1 with the given volume envelope, C-4 on row 0 at speed 6.
 Instrument& VolumeEnvelopeSong(const std::vector<EnvelopePoint>& points, uint8_t type,
                                uint8_t sustain = 0, uint8_t loopStart = 0, uint8_t loopEnd = 0) {

@@ -37,7 +37,9 @@ TEST(NotePeriods, AmigaTableIsDefinedForEveryNoteIndexAndFinetune) {
         int32_t period = AmigaPeriod(n, WithFinetune(0));
         EXPECT_GE(AmigaPeriod(n, WithFinetune(-128)), period) << n;
         EXPECT_LE(AmigaPeriod(n, WithFinetune(127)), period) << n;
-        if (n > -1) EXPECT_LE(period, AmigaPeriod(n - 1, WithFinetune(0))) << n;
+        if (n > -1) {
+            EXPECT_LE(period, AmigaPeriod(n - 1, WithFinetune(0))) << n;
+        }
     }
 }
 

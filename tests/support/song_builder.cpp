@@ -120,3 +120,26 @@ Channel& Ch(uint32_t channel) {
 Voice& VoiceOf(uint32_t channel) {
     return *gPlayer.channels[channel].voice;
 }
+
+void NoteWith(uint8_t effect, uint8_t parameter, bool linear, uint8_t volumeColumn) {
+    NewSong();
+    gPlayer.song.flags = linear ? 1 : 0;
+    AddInstrument(4000);
+    Put(0, 0, 0, kNoteC4, 1, volumeColumn, effect, parameter);
+}
+
+Values Periods(int ticks) {
+    return Trace(ticks, [] { return Ch().period; });
+}
+Values PeriodOffsets(int ticks) {
+    return Trace(ticks, [] { return Ch().periodOffset; });
+}
+Values Volumes(int ticks) {
+    return Trace(ticks, [] { return Ch().volume; });
+}
+Values VolumeOffsets(int ticks) {
+    return Trace(ticks, [] { return Ch().volumeOffset; });
+}
+Values VoiceNumbers(int ticks, uint32_t channel) {
+    return Trace(ticks, [channel] { return int32_t(Ch(channel).voice->index); });
+}

@@ -49,6 +49,10 @@ Cell& CellAt(uint32_t pattern, uint32_t row, uint32_t channel = 0);
 void Put(uint32_t pattern, uint32_t row, uint32_t channel, uint8_t note, uint8_t instrument,
          uint8_t volumeColumn = 0, uint8_t effect = 0, uint8_t parameter = 0);
 
+// One channel, instrument 1 (a looped sample of 4000 frames), C-4 with the given volume column
+// and effect on row 0; Amiga table unless `linear`.
+void NoteWith(uint8_t effect, uint8_t parameter, bool linear = false, uint8_t volumeColumn = 0);
+
 // Clears channels and voices and sets up the song position, as the player's start does.
 void StartSong();
 
@@ -57,6 +61,14 @@ bool RunTicks(int ticks);
 
 // Runs `ticks` ticks and records `read()` after each.
 std::vector<int32_t> Trace(int ticks, const std::function<int32_t()>& read);
+
+// Per-tick traces of channel 0: period, periodOffset, volume, volumeOffset, voice number.
+using Values = std::vector<int32_t>;
+Values Periods(int ticks);
+Values PeriodOffsets(int ticks);
+Values Volumes(int ticks);
+Values VolumeOffsets(int ticks);
+Values VoiceNumbers(int ticks, uint32_t channel = 0);
 
 // The channel and its current voice.
 Channel& Ch(uint32_t channel = 0);
