@@ -1,5 +1,6 @@
 // The loader on files from elsewhere: the shared robustness set (odd, broken and hostile
 // modules) and a large real module from a Debian package.
+#include "module_checks.h"
 #include "module_snapshot.h"
 #include "snapshot_spec.h"
 #include "test_paths.h"
@@ -30,9 +31,14 @@ TEST(LoaderFiles, RobustnessModulesLoadOrFailForTheRuleTheyBreak) {
         bool loads = failure == refused.end();
         EXPECT_EQ(LoadModuleImage(image.data(), image.size()) != 0, loads) << name;
         EXPECT_EQ(LastLoadFailure(), loads ? LoadFailure::None : failure->second) << name;
+        if (loads) {
+            EXPECT_EQ(BrokenRecordPromise(), "") << name;
+        }
         // The same module cut short must load or fail cleanly too.
         for (size_t size : {image.size() / 2, image.size() - 1, size_t(400)})
-            if (size < image.size()) LoadModuleImage(image.data(), size);
+            if (size < image.size() && LoadModuleImage(image.data(), size)) {
+                EXPECT_EQ(BrokenRecordPromise(), "") << name << " cut at " << size;
+            }
     }
     EXPECT_EQ(files, 57);
 }

@@ -1,5 +1,6 @@
 // The loader against broken and hostile images: modules that end early, sizes that would wrap
 // or run away, and images cut at every byte, none of which may read or write outside a record.
+#include "module_checks.h"
 #include "xm_builder.h"
 
 #include <gtest/gtest.h>
@@ -11,78 +12,41 @@ namespace {
 
 const Song& song = gPlayer.song;
 
-// Two patterns, an instrument without samples and one with an 8-bit, a 16-bit and a packed
-// sample, with loops and envelopes: every part of the format in a few hundred bytes.
-XmModuleSpec EveryPart(XmLayout layout) {
-    XmModuleSpec spec = MinimalModule(layout);
-    spec.orders = {0, 1, 0};
-    spec.patterns[0] = PatternOf(4, std::vector<Cell>(16, Cell{49, 2, 0x40, 0x0C, 0x20}));
-    spec.patterns.push_back(PatternOf(2, std::vector<Cell>(8, Cell{0, 0, 0, 0x0F, 3})));
-    spec.instruments.resize(1);
-    XmSampleSpec looped = RampSample8(50);
-    looped.type = 1;
-    looped.loopStart = 10;
-    looped.loopLength = 30;
-    XmSampleSpec wide = Sample16({1000, -1000, 30000, -30000});
-    wide.type = 0x12;
-    wide.loopLength = 8;
-    std::vector<int8_t> table = {0, 1, 2, 3, 4, 5, 6, 7, -8, -7, -6, -5, -4, -3, -2, -1};
-    spec.instruments.push_back(
-        InstrumentWith({looped, wide, PackedSample(9, table, {0x12, 0x34, 0x56, 0x78, 0x9A})}));
-    XmInstrumentSpec& instrument = spec.instruments[1];
-    instrument.volume = XmEnvelopeSpec{{{0, 64}, {10, 32}, {20, 0}}, 3, 1, 0, 2, 7};
-    instrument.sampleMap[48] = 2;
-    instrument.fadeout = 300;
-    return spec;
-}
-
 TEST(LoaderTruncation, EveryCutOfAModuleLoadsOrFailsAsTruncated) {
     for (XmLayout layout : {XmLayout::Standard, XmLayout::Compacted}) {
-        std::string image = WriteXm(EveryPart(layout));
+        std::string image = WriteXm(EveryFeatureModule(layout));
         ASSERT_TRUE(LoadModuleImage(image.data(), image.size()));
         for (size_t size = 0; size < image.size(); ++size) {
             // A copy of exactly `size` bytes, so that a read past the cut is a memory fault.
             std::string cut = image.substr(0, size);
-            int loaded = LoadModuleImage(cut.data(), cut.size());
-            if (!loaded) {
-                EXPECT_EQ(LastLoadFailure(), LoadFailure::Truncated) << "cut at " << size;
-            }
+            bool loaded = LoadModuleImage(cut.data(), cut.size()) != 0;
+            std::string broken = loaded ? BrokenRecordPromise() : "";
+            ASSERT_EQ(broken, "") << "cut at " << size;
+            ASSERT_EQ(LastLoadFailure(), loaded ? LoadFailure::None : LoadFailure::Truncated)
+                << "cut at " << size;
         }
     }
 }
 
+// Cut inside the first sample's data: its missing differences are 0, so its frames from the cut
+// on repeat the last frame present, and the samples behind it are all zero.
 TEST(LoaderTruncation, MissingBytesReadAsZeroBehindTheLastPatternHeader) {
-    std::string image = WriteXm(EveryPart(XmLayout::Standard));
-    std::string full = image;
-    ASSERT_TRUE(LoadModuleImage(full.data(), full.size()));
-    const Sample& whole = *song.instruments[1].samples[0];
-    int lastLooped = whole.data[45];
-
-    struct Case {
-        const char* what;
-        size_t cut; // bytes removed from the end
-        bool loads;
-    } cases[] = {
-        {"inside the packed sample", 3, true},
-        {"inside the first sample's data", 40, true},
-        {"inside the sample headers", 200, true},
-        {"inside the second instrument header", 400, true},
-    };
-    for (const Case& c : cases) {
-        std::string cut = image.substr(0, image.size() - c.cut);
-        ASSERT_EQ(LoadModuleImage(cut.data(), cut.size()) != 0, c.loads) << c.what;
-        EXPECT_EQ(song.instrumentCount, 2) << c.what;
-    }
-    // Cut inside the first sample's data: its missing differences are 0, so its last frames
-    // repeat the last frame present, and the samples behind it are all zero.
-    std::string cut = image.substr(0, image.size() - 40);
+    XmModuleSpec spec = EveryFeatureModule();
+    size_t dataBytes = 0;
+    for (const XmSampleSpec& sample : spec.instruments[1].samples) dataBytes += sample.data.size();
+    std::string image = WriteXm(spec);
+    size_t firstData = image.size() - dataBytes;
+    std::string cut = image.substr(0, firstData + 10);
     ASSERT_TRUE(LoadModuleImage(cut.data(), cut.size()));
-    const Sample& first = *song.instruments[1].samples[0];
-    EXPECT_EQ(first.length, 50u);
-    EXPECT_NE(first.data[49], lastLooped);
-    EXPECT_EQ(first.data[49], first.data[48]);
-    const Sample& packed = *song.instruments[1].samples[2];
-    for (uint32_t i = 0; i < packed.length + 3; ++i) ASSERT_EQ(packed.data[i], 0) << i;
+    ASSERT_EQ(song.instrumentCount, 2);
+    const Instrument& instrument = song.instruments[1];
+    const Sample& first = *instrument.samples[0];
+    ASSERT_EQ(first.length, 64u);
+    EXPECT_NE(first.data[9], 0);
+    for (uint32_t i = 10; i < 64; ++i) ASSERT_EQ(first.data[i], first.data[9]) << i;
+    for (int k = 1; k < 9; ++k)
+        for (uint32_t i = 0; i < instrument.samples[k]->length + 3; ++i)
+            ASSERT_EQ(instrument.samples[k]->data[i], 0) << "sample " << k << " frame " << i;
 }
 
 TEST(LoaderTruncation, ImagesShorterThanTheirFixedHeaderFail) {

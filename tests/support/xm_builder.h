@@ -30,5 +30,12 @@ XmSampleSpec PackedSample(uint32_t frames, const std::vector<int8_t>& table,
 // An instrument holding `samples`, all notes mapped to sample 0.
 XmInstrumentSpec InstrumentWith(std::vector<XmSampleSpec> samples);
 
+// Every feature of the format in a few hundred bytes: patterns 0 and 1 stored, 3 named only by
+// the order table {0, 1, 3}; instrument 1 without samples; instrument 2 with an envelope,
+// vibrato, fade-out and nine samples: 64-frame 8-bit ramps with no loop, a forward, a ping-pong
+// and a type 3 loop over frames 4..23; a 16-bit ping-pong sample; 11-frame packed samples with
+// no loop, a forward and a ping-pong loop over frames 2..6, and a forward loop to the end.
+XmModuleSpec EveryFeatureModule(XmLayout layout = XmLayout::Standard);
+
 // Writes the description and loads it with LoadModuleImage; the records stay in gPlayer.
 int LoadSpec(const XmModuleSpec& spec);

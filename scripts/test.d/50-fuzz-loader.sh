@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Fuzzes the module loader: builds the libFuzzer target with clang (ASan and UBSan) in
+# build/fuzz, seeds it with the test builder's modules and the shared robustness set, and runs
+# it for LINKMEND_FUZZ_SECONDS (60 by default). Exits non-zero on any finding; the input that
+# caused it is left in build/fuzz/findings/.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+seconds=${LINKMEND_FUZZ_SECONDS:-60}
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2 --target xm_load_fuzzer xm_fuzz_seeds >/dev/null
+
+corpus=build/fuzz/corpus
+findings=build/fuzz/findings
+mkdir -p "$corpus" "$findings"
+build/fuzz/tests/fuzz/xm_fuzz_seeds "$corpus"
+build/fuzz/tests/fuzz/xm_load_fuzzer -max_total_time="$seconds" -max_len=65536 \
+    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
+    "$corpus" "$root/../shared/xm/robustness"
