@@ -128,12 +128,13 @@ int LoadPattern(Pattern& pattern) {
 
 // Keeps an envelope's point count and point indices inside its 12 points, and switches off an
 // envelope of fewer than 2 points.
-void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t* indices) {
+void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t& sustain, uint8_t& loopStart,
+                    uint8_t& loopEnd) {
     if (count > kEnvelopePoints) count = kEnvelopePoints;
     if (count < 2) type = 0;
     uint8_t last = count == 0 ? 0 : uint8_t(count - 1);
-    for (int i = 0; i < 3; ++i)
-        if (indices[i] > last) indices[i] = last;
+    for (uint8_t* index : {&sustain, &loopStart, &loopEnd})
+        if (*index > last) *index = last;
 }
 
 void ReadEnvelope(EnvelopePoint* points, const uint8_t* bytes) {
@@ -163,20 +164,12 @@ void ReadInstrumentBody(Instrument& instrument, const uint8_t* body) {
     instrument.fadeout = Le16(body + 206);
 }
 
-void FinishInstrument(Instrument& instrument) {
-    instrument.fadeout = static_cast<uint16_t>(instrument.fadeout * 2);
-    uint8_t volumeIndices[3] = {instrument.volumeSustain, instrument.volumeLoopStart,
-                                instrument.volumeLoopEnd};
-    SecureEnvelope(instrument.volumePointCount, instrument.volumeType, volumeIndices);
-    instrument.volumeSustain = volumeIndices[0];
-    instrument.volumeLoopStart = volumeIndices[1];
-    instrument.volumeLoopEnd = volumeIndices[2];
-    uint8_t panningIndices[3] = {instrument.panningSustain, instrument.panningLoopStart,
-                                 instrument.panningLoopEnd};
-    SecureEnvelope(instrument.panningPointCount, instrument.panningType, panningIndices);
-    instrument.panningSustain = panningIndices[0];
-    instrument.panningLoopStart = panningIndices[1];
-    instrument.panningLoopEnd = panningIndices[2];
+void FinishInstrument(Instrument& in) {
+    in.fadeout = static_cast<uint16_t>(in.fadeout * 2);
+    SecureEnvelope(in.volumePointCount, in.volumeType, in.volumeSustain, in.volumeLoopStart,
+                   in.volumeLoopEnd);
+    SecureEnvelope(in.panningPointCount, in.panningType, in.panningSustain, in.panningLoopStart,
+                   in.panningLoopEnd);
 }
 
 // ---- Samples.
@@ -376,9 +369,10 @@ int LoadModule() {
     gFailure = LoadFailure::None;
     // Header bytes the module lacks count as zero, whatever the block held before.
     int64_t headerBytes = HeaderBytesPresent();
-    if (headerBytes < 80) return Fail(LoadFailure::Truncated);
+    if (headerBytes < 0) headerBytes = 0;
     std::memset(header + headerBytes, 0, size_t(kModuleHeaderBytes - headerBytes));
     CopyTitle(header + 17);
+    if (headerBytes < 80) return Fail(LoadFailure::Truncated);
     if (!SeekTo(60 + int64_t(Le32(header + 60)))) return Fail(LoadFailure::Truncated);
     ReadSongFields(header);
     Song& song = gPlayer.song;
