@@ -4,6 +4,13 @@
 
 #include "player_state.h"
 
+// The channel's period, volume and panning before the row's cell was applied.
+struct ChannelBefore {
+    int32_t period;
+    int32_t volume;
+    int32_t panning;
+};
+
 // What an effect handler works on for one channel and one tick.
 struct EffectContext {
     Channel& channel;
@@ -14,12 +21,8 @@ struct EffectContext {
     Sample& sample;    // the sample chosen for this tick
     const Instrument& instrument;
     Song& song;
-    // Row tick only: the channel's period, volume and panning before the cell was applied
-    // (note delay puts them back), and the row's position-jump mark shared by B and D.
-    int32_t previousPeriod;
-    int32_t previousVolume;
-    int32_t previousPanning;
-    bool* positionJumpSeen;
+    ChannelBefore before;   // row tick only: what note delay puts back
+    bool* positionJumpSeen; // row tick only: the row's mark shared by B and D
 };
 
 using EffectHandler = void (*)(EffectContext& context);

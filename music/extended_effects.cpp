@@ -74,9 +74,9 @@ void NoteCutTick(EffectContext& e) {
 // EDy note delay: the row's note sounds from tick y; until then the previous note plays on.
 void NoteDelayRow(EffectContext& e) {
     Channel& c = e.channel;
-    c.period = e.previousPeriod;
-    c.volume = e.previousVolume;
-    c.panning = e.previousPanning;
+    c.period = e.before.period;
+    c.volume = e.before.volume;
+    c.panning = e.before.panning;
     c.flags = 0;
 }
 void NoteDelayTick(EffectContext& e) {

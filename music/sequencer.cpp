@@ -63,20 +63,11 @@ void RunEnvelopeSteps(Channel& channel, const Instrument& instrument, bool rowTi
 }
 
 EffectContext MakeContext(Channel& channel, const Cell& cell, Sample& sample,
-                          const Instrument& instrument) {
+                          const Instrument& instrument, bool* positionJumpSeen) {
     uint8_t p = cell.parameter;
-    return EffectContext{channel,
-                         cell,
-                         p,
-                         uint8_t(p >> 4),
-                         uint8_t(p & 15),
-                         sample,
-                         instrument,
-                         gPlayer.song,
-                         channel.period,
-                         channel.volume,
-                         channel.panning,
-                         nullptr};
+    ChannelBefore before = {channel.period, channel.volume, channel.panning};
+    return {channel,    cell,         p,      uint8_t(p >> 4), uint8_t(p & 15), sample,
+            instrument, gPlayer.song, before, positionJumpSeen};
 }
 
 // The row tick of one channel, steps 1 to 15 of the rule.
@@ -87,8 +78,7 @@ void PlayCell(Channel& channel, const Cell& cell, bool& positionJumpSeen) {
     if (!tonePortamento && cell.note >= 1 && cell.note <= 96) channel.key = uint8_t(cell.note - 1);
     const Instrument& instrument = ChannelInstrument(channel);
     Sample& sample = ChannelSample(channel, instrument);
-    EffectContext context = MakeContext(channel, cell, sample, instrument);
-    context.positionJumpSeen = &positionJumpSeen;
+    EffectContext context = MakeContext(channel, cell, sample, instrument, &positionJumpSeen);
 
     if (channel.lastEffect == 7 && cell.effect != 7) channel.volume += channel.volumeOffset;
     channel.lastEffect = cell.effect;
@@ -204,7 +194,7 @@ void ProcessTick() {
         channel.flags = 0;
         RunEnvelopeSteps(channel, instrument, false);
         VolumeColumnTick(channel, cells[c].volumeColumn);
-        EffectContext context = MakeContext(channel, cells[c], sample, instrument);
+        EffectContext context = MakeContext(channel, cells[c], sample, instrument, nullptr);
         RunTickEffect(context);
         UpdateVoice(channel, sample, instrument);
     }

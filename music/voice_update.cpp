@@ -23,7 +23,7 @@ int64_t RoundEven(double value) {
     return std::llrint(value);
 }
 
-// Amiga-table period of the note k semitones above the table's lowest note.
+// Amiga-table period k semitones below note index 132, whose period is 13.375 before rounding.
 int32_t AmigaTablePeriod(int32_t k) {
     return int32_t(RoundEven(13.375 * std::pow(2.0, double(k) * double(kTwelfth))));
 }
