@@ -5,12 +5,14 @@
 
 #include "common/resource.h"
 #include "common/windows_version.h"
+#include "builtin_tune.h"
 #include "main_dialog.h"
-#include "music.h"
+#include "player.h"
+#include "sources.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // 1. The music plays from the first moment, also behind the refusal box.
-    StartMusic();
+    PlayModule(kBuiltinTune, kBuiltinTuneSize, PLAY_FROM_MEMORY);
     // 2. Windows 2000 and older are refused; the music ends with the process.
     if (!IsWindowsXpOrLater()) {
         MessageBoxW(nullptr, L"Программа работает только в Windows XP и выше", L"", MB_ICONERROR);

@@ -8,14 +8,10 @@
 #include "common/resource.h"
 #include "common/system_error.h"
 #include "common/windows_version.h"
-#include "contact_links.h"
-#include "music.h"
-#if LINKMEND_HAVE_PROVISION
 #include "connection.h"
-#endif
-#if LINKMEND_HAVE_WAN
+#include "contact_links.h"
 #include "endpoints.h"
-#endif
+#include "player.h"
 
 namespace {
 
@@ -74,7 +70,6 @@ void SetSampleCredentials(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_LOCAL_PASSWORD, L"581302");
 }
 
-#if LINKMEND_HAVE_WAN
 // Allocates the endpoint record and lets the endpoint settings fill it and show the count.
 void OpenEndpointState(HWND dialog) {
     WanEndpointState* record = new (std::nothrow) WanEndpointState;
@@ -104,19 +99,6 @@ void ReleaseEndpointState(HWND dialog) {
         delete record;
     }
     gEndpointState = nullptr;
-}
-#else
-void OpenEndpointState(HWND) {}
-void ApplyEndpoints(HWND) {}
-void ReleaseEndpointState(HWND) {}
-#endif
-
-void CreateConnectionFor(HWND dialog, ConnectionKind kind) {
-#if LINKMEND_HAVE_PROVISION
-    CreateConnection(dialog, kind);
-#else
-    (void)dialog, (void)kind;
-#endif
 }
 
 } // namespace
@@ -174,13 +156,13 @@ void DispatchCommand(HWND dialog, int id) {
         SyncDnsBoxes(dialog, Internet);
         break;
     case IDC_INET_CREATE:
-        CreateConnectionFor(dialog, Internet);
+        CreateConnection(dialog, Internet);
         break;
     case IDC_LOCAL_AUTODNS:
         SyncDnsBoxes(dialog, Local);
         break;
     case IDC_LOCAL_CREATE:
-        CreateConnectionFor(dialog, Local);
+        CreateConnection(dialog, Local);
         break;
     case IDC_APPLY:
         ApplyEndpoints(dialog);
@@ -201,7 +183,7 @@ void CloseMainDialog(HWND dialog) {
     // 1-3. The restart question, then the adapter key and the record.
     ReleaseEndpointState(dialog);
     // 4. The music stops before the dialog goes.
-    StopMusic();
+    PlayModule(nullptr, 0, 0);
     // 5. The only way out of the dialog.
     EndDialog(dialog, 0);
 }

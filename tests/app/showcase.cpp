@@ -1,0 +1,136 @@
+// Shows linkmend.exe off where nobody watches (scripts/run.sh without a display): starts it,
+// saves a picture of its dialog with the title bar, lets the music play, saves the first
+// seconds of what the sound server received as a WAV file, and closes the dialog with Esc.
+//   linkmend_showcase SCREENSHOT.bmp CAPTURE.raw SOUND.wav SECONDS
+// CAPTURE.raw is the growing raw recording (48 kHz, 16-bit, stereo) of the sound server.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "test_paths.h"
+
+namespace {
+
+const DWORD kRate = 48000;
+
+bool WriteFile(const char* path, const std::string& bytes) {
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+template <typename T> void Append(std::string& out, const T& value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// The window with its frame and title bar, as the screen shows it, as a 24-bit BMP file.
+bool SaveWindowPicture(HWND window, const char* path) {
+    SendMessageW(window, WM_NCACTIVATE, TRUE, 0); // the caption as the active window has it
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    const DWORD rowBytes = (width * 3 + 3) & ~3u;
+    std::vector<char> pixels(rowBytes * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::string bytes;
+    Append(bytes, file);
+    Append(bytes, info);
+    bytes.append(pixels.data(), pixels.size());
+    return WriteFile(path, bytes);
+}
+
+// Byte offset of the first audible frame of a raw recording, or npos.
+size_t FirstSound(const std::string& raw) {
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        const int16_t sample = static_cast<int16_t>(static_cast<uint8_t>(raw[i]) |
+                                                    static_cast<uint8_t>(raw[i + 1]) << 8);
+        if (sample > 64 || sample < -64) return i & ~size_t(3);
+    }
+    return std::string::npos;
+}
+
+// `seconds` of the recording from its first audible frame, as a 16-bit stereo WAV file.
+bool SaveSound(const std::string& raw, size_t from, DWORD seconds, const char* path) {
+    const std::string data = raw.substr(from, size_t(seconds) * kRate * 4);
+    std::string bytes = "RIFF";
+    Append(bytes, static_cast<uint32_t>(36 + data.size()));
+    bytes += "WAVEfmt ";
+    const PCMWAVEFORMAT format = {{WAVE_FORMAT_PCM, 2, kRate, kRate * 4, 4}, 16};
+    Append(bytes, static_cast<uint32_t>(sizeof format));
+    Append(bytes, format);
+    bytes += "data";
+    Append(bytes, static_cast<uint32_t>(data.size()));
+    return WriteFile(path, bytes + data);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fputs("usage: linkmend_showcase SCREENSHOT.bmp CAPTURE.raw SOUND.wav SECONDS\n",
+                   stderr);
+        return 2;
+    }
+    const DWORD seconds = static_cast<DWORD>(std::atoi(argv[4]));
+    driver::Program program;
+    if (!driver::Start(program)) return 1;
+    HWND dialog = driver::WaitForMainDialog(program);
+    if (dialog == nullptr) {
+        std::fputs("linkmend.exe showed no dialog\n", stderr);
+        driver::Stop(program);
+        return 1;
+    }
+    const bool pictured = SaveWindowPicture(dialog, argv[1]);
+
+    // Let the music play until the recording holds the seconds wanted (or half a minute went
+    // by without sound: then there is no WAV).
+    std::string raw;
+    size_t from = std::string::npos;
+    const bool heard = driver::WaitUntil(
+        [&] {
+            raw = ReadWholeFile(argv[2]);
+            from = FirstSound(raw);
+            return from != std::string::npos && raw.size() >= from + size_t(seconds) * kRate * 4;
+        },
+        30000);
+    const bool recorded = heard && SaveSound(raw, from, seconds, argv[3]);
+
+    driver::PressKey(program, VK_ESCAPE);
+    DWORD exitCode = 1;
+    const bool closed = driver::WaitForExit(program, &exitCode);
+    driver::Stop(program);
+    std::printf("screenshot %s, music %s, closed with Esc: %s (exit code %lu)\n",
+                pictured ? "saved" : "FAILED", recorded ? "saved" : "NOT HEARD",
+                closed ? "yes" : "NO", exitCode);
+    return pictured && recorded && closed && exitCode == 0 ? 0 : 1;
+}
