@@ -147,6 +147,7 @@ void StartSongPosition() {
     song.tickFramesLeft = 0;
     song.tick = 0;
     song.patternDelay = 0;
+    song.globalVolumeSlide = 0;
     song.nextOrder = 0;
     song.nextRow = 0;
     song.elapsedMs = 0;
