@@ -133,7 +133,8 @@ void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t& sustain, uint8_t& lo
     if (count > kEnvelopePoints) count = kEnvelopePoints;
     if (count < 2) type = 0;
     uint8_t last = count == 0 ? 0 : uint8_t(count - 1);
-    for (uint8_t* index : {&sustain, &loopStart, &loopEnd})
+    uint8_t* indices[] = {&sustain, &loopStart, &loopEnd};
+    for (uint8_t* index : indices)
         if (*index > last) *index = last;
 }
 
