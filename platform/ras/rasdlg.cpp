@@ -45,6 +45,8 @@ void AcceptName(HWND dialog, WizardAnswer* answer) {
     EndDialog(dialog, IDOK);
 }
 
+// The answer record travels in lParam and DWLP_USER, as integers
+// (NOLINTBEGIN(performance-no-int-to-ptr)).
 INT_PTR CALLBACK WizardProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     WizardAnswer* answer = reinterpret_cast<WizardAnswer*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (message == WM_INITDIALOG) {
@@ -59,6 +61,7 @@ INT_PTR CALLBACK WizardProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
     return TRUE;
 }
+// NOLINTEND(performance-no-int-to-ptr)
 
 WizardAnswer AskUser(HWND owner, const std::wstring& proposal) {
     WizardAnswer answer{false, 0, proposal};

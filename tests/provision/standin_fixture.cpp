@@ -1,26 +1,21 @@
 // The shared pieces of the connection tests: phonebook access and the window watcher.
 #include "standin_fixture.h"
 
+#include "box_recorder.h"
 #include "driver.h"
 #include "phonebook.h"
+#include "test_paths.h"
 #include "wizard.h"
 
 namespace {
+
+// Window enumeration hands its context as an integer (NOLINTBEGIN(performance-no-int-to-ptr)).
 
 Keys KeysOf(const std::vector<IniSection>& sections, const std::wstring& name) {
     Keys keys;
     for (const IniSection& section : sections)
         if (section.name == name) keys.insert(section.keys.begin(), section.keys.end());
     return keys;
-}
-
-BOOL CALLBACK FindIcon(HWND child, LPARAM context) {
-    ShownBox* box = reinterpret_cast<ShownBox*>(context);
-    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
-    HICON icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
-    for (LPCWSTR id : {IDI_ERROR, IDI_INFORMATION, IDI_WARNING})
-        if (icon != nullptr && icon == LoadIconW(nullptr, id)) box->icon = id;
-    return TRUE;
 }
 
 struct Search {
@@ -48,6 +43,8 @@ HWND FindAnswerable() {
     EnumWindows(FindAnswerable, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+// NOLINTEND(performance-no-int-to-ptr)
 
 } // namespace
 
@@ -78,15 +75,7 @@ std::vector<std::wstring> PhonebookEntries() {
 }
 
 std::string PhonebookText() {
-    std::string text;
-    HANDLE file = CreateFileW(DefaultPhonebookPath().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
-    CloseHandle(file);
-    return text;
+    return ReadWholeFile(Narrow(DefaultPhonebookPath()));
 }
 
 Keys NewEntryKeys() {
@@ -143,10 +132,8 @@ void WindowWatcher::Watch() {
             AnswerWizard(window);
             continue;
         }
-        driver::MessageBoxInfo info = driver::ReadMessageBox(window);
-        ShownBox box{info.caption, info.text, nullptr};
-        EnumChildWindows(window, FindIcon, reinterpret_cast<LPARAM>(&box));
-        boxes_.push_back(box);
+        SeenBox box = ReadBox(window);
+        boxes_.push_back({box.caption, box.text, box.icon});
         driver::AnswerMessageBox(window, IDOK);
     }
 }
