@@ -204,6 +204,22 @@ int LargestStep(const std::vector<int16_t>& stereo, uint32_t first, uint32_t las
     return largest;
 }
 
+// Played once with the no-loop end, the song stops at the row tick of its last row (which is not
+// heard): about a minute, and the timing the other render tests count on.
+TEST(BuiltinTuneRender, LastsAboutAMinute) {
+    ASSERT_TRUE(
+        StartOfflineRender(kBuiltinTune, kBuiltinTuneSize, PLAY_FROM_MEMORY | PLAY_NO_LOOP));
+    uint32_t frames = 0;
+    while (gPlayer.heap != nullptr && frames < 2 * kSongFrames) {
+        RenderBlock();
+        if (gPlayer.heap != nullptr) frames += kBlockFrames;
+    }
+    StopPlayback();
+    std::printf("one pass: %.2f s\n", frames / 48000.0);
+    EXPECT_LE(frames, kSongFrames - kRowFrames);
+    EXPECT_GT(frames, kSongFrames - kRowFrames - kBlockFrames);
+}
+
 // Two passes of the whole tune, rendered once for the tests that need them.
 const std::vector<int16_t>& TwoPasses() {
     static const std::vector<int16_t> output = RenderTune(2 * kSongFrames);
