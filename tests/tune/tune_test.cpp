@@ -271,6 +271,7 @@ TEST(BuiltinTuneRender, NotesSoundAtTheirWrittenPitch) {
     const Case lead[] = {
         {"E-5 pulse lead, first note of the melody", 2, 2, 659.255},
         {"D-5 pulse lead, held before its vibrato", 3, 34, 587.330},
+        {"E-5 soft lead, reached by a slide from B-4", 7, 26, 659.255},
         {"G#5 soft lead, held before its vibrato", 9, 34, 830.609},
     };
     const struct {
