@@ -3,6 +3,7 @@
 #include "mixer.h"
 
 #include <cmath>
+#include <emmintrin.h>
 
 namespace {
 
@@ -10,7 +11,7 @@ constexpr float kGainScale = 0.003921569f;   // the float nearest to 1/255
 constexpr float kRampScale = 2.8212724e-05f; // the float nearest to 1/(255 x 139)
 const int32_t kRampFrames = 139;
 const uint64_t kSlowStepDivisor = 97391; // stands in for a step below 2^-24 frame per frame
-const double kFractionScale = 1.0 / 2147483648.0; // the top 31 bits of a fraction, as [0, 1)
+const double kFractionScale = 1.0 / 2147483648.0; // 2^-31: a scaled sample value to a sample value
 const uint64_t kFixedOne = uint64_t(1) << 32;     // one frame in 32.32 fixed point
 const uint64_t kEvenMask = ~uint64_t(1);
 
@@ -45,20 +46,23 @@ void StorePosition(Voice& voice, int64_t x) {
     voice.fraction = static_cast<uint32_t>(x);
 }
 
-// The interpolated sample value at 32.32 position x: a + f x (b - a) with the top 31 bits of the
-// fraction. Exact in double: 17 bits of difference times 31 bits of fraction.
-inline double Interpolate(const int16_t* data, uint64_t x) {
+// The interpolated sample value a + f x (b - a) at 32.32 position x, with f the top 31 bits of
+// the fraction, times 2^31: an exact integer (48 bits), so that the value itself is exact in double
+// and scaling by 2^-31 (a power of two) changes no rounding wherever it is applied.
+inline int64_t ScaledSample(const int16_t* data, uint64_t x) {
     int32_t whole = static_cast<int32_t>(static_cast<uint32_t>(x >> 32));
-    double a = data[whole];
-    double difference = data[whole + 1] - data[whole];
-    double f = static_cast<double>(static_cast<uint32_t>(x) >> 1) * kFractionScale;
-    return a + f * difference;
+    int64_t a = data[whole];
+    int64_t difference = data[whole + 1] - a;
+    int64_t f = static_cast<uint32_t>(x) >> 1;
+    return a * 2147483648 + f * difference;
 }
 
-// Adds one frame in double precision and stores it back as floats.
-inline void AddFrame(float* out, double s, double leftGain, double rightGain) {
-    out[0] = static_cast<float>(out[0] + s * leftGain);
-    out[1] = static_cast<float>(out[1] + s * rightGain);
+// Adds s x gain to both sides of one frame: left and right as one pair of doubles (low lane
+// left), each sum made in double precision and stored back as floats.
+inline void AddFrame(float* out, __m128d s, __m128d gains) {
+    __m128 frame = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(out)));
+    __m128d sum = _mm_add_pd(_mm_cvtps_pd(frame), _mm_mul_pd(s, gains));
+    _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(sum)));
 }
 
 // The position keeps 31 fractional bits from frame to frame: the lowest bit is cleared before
@@ -67,34 +71,35 @@ inline uint64_t Move(uint64_t x, uint64_t move) {
     return (x & kEvenMask) + move;
 }
 
-// A voice without a ramp: two frames per pass, gains held in registers, no bound test.
+// A voice without a ramp: two frames per pass, gains held in registers, no bound test. The gains
+// carry the 2^-31 of the scaled sample values: s x g is then one rounding, as before.
 uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
                    double rightGain, float* out, uint32_t frames) {
+    const __m128d gains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
     uint32_t pairs = frames / 2;
     for (uint32_t i = 0; i < pairs; ++i, out += 4) {
-        double s0 = Interpolate(data, x);
+        __m128d s0 = _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
         x = Move(x, move);
-        double s1 = Interpolate(data, x);
+        __m128d s1 = _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
         x = Move(x, move);
-        AddFrame(out, s0, leftGain, rightGain);
-        AddFrame(out + 2, s1, leftGain, rightGain);
+        AddFrame(out, s0, gains);
+        AddFrame(out + 2, s1, gains);
     }
     if (frames & 1) {
-        AddFrame(out, Interpolate(data, x), leftGain, rightGain);
+        AddFrame(out, _mm_set1_pd(static_cast<double>(ScaledSample(data, x))), gains);
         x = Move(x, move);
     }
     return x;
 }
 
 // A ramping voice: each frame adds with the running gains, then moves them by their steps.
-uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, double& leftGain,
-                 double& rightGain, double leftStep, double rightStep, float* out,
-                 uint32_t frames) {
+uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains, __m128d steps,
+                 float* out, uint32_t frames) {
     for (uint32_t i = 0; i < frames; ++i, out += 2) {
-        AddFrame(out, Interpolate(data, x), leftGain, rightGain);
+        double s = static_cast<double>(ScaledSample(data, x)) * kFractionScale;
+        AddFrame(out, _mm_set1_pd(s), gains);
         x = Move(x, move);
-        leftGain += leftStep;
-        rightGain += rightStep;
+        gains = _mm_add_pd(gains, steps);
     }
     return x;
 }
@@ -124,11 +129,25 @@ bool BoundaryDistance(const Voice& voice, const Sample& sample, int64_t x, uint6
     return true;
 }
 
-// Step 2: frames until the boundary, both operands taken with 24 fractional bits, rounded up.
-uint64_t FramesToBoundary(uint64_t distance, uint64_t step) {
+// Step 2: F, the frames until the boundary, both operands taken with 24 fractional bits and the
+// quotient rounded up. The chunk is F frames when F <= `frames` (the boundary is reached at its
+// end), else `frames`; deciding that needs no division (F <= m exactly when D' <= m x step'), and
+// the division that remains is mostly a 32-bit one.
+bool ChunkToBoundary(uint64_t distance, uint64_t step, uint32_t frames, uint32_t& chunk) {
     uint64_t divisor = step >> 8;
     if (divisor == 0) divisor = kSlowStepDivisor;
-    return ((distance >> 8) + divisor - 1) / divisor;
+    uint64_t numerator = distance >> 8;
+    if (numerator > frames * divisor) {
+        chunk = frames;
+        return false;
+    }
+    if (numerator == 0)
+        chunk = 0;
+    else if (numerator <= 0xFFFFFFFFu && divisor <= 0xFFFFFFFFu)
+        chunk = (uint32_t(numerator) - 1) / uint32_t(divisor) + 1;
+    else
+        chunk = static_cast<uint32_t>((numerator - 1) / divisor + 1);
+    return true;
 }
 
 // Step 3: go on with the running ramp, or start a new one towards changed targets.
@@ -152,12 +171,13 @@ int64_t MixChunk(Voice& voice, int64_t start, float* out, uint32_t frames) {
     uint64_t x = static_cast<uint64_t>(start);
     uint64_t move = voice.backward ? uint64_t(0) - voice.step : voice.step;
     if (voice.rampFrames > 0) {
-        double leftGain = static_cast<float>(voice.currentLeft) * kGainScale;
-        double rightGain = static_cast<float>(voice.currentRight) * kGainScale;
-        x = MixRamp(data, x, move, leftGain, rightGain, voice.rampLeftStep, voice.rampRightStep,
-                    out, frames);
-        voice.currentLeft = static_cast<int32_t>(std::nearbyint(leftGain * 255.0));
-        voice.currentRight = static_cast<int32_t>(std::nearbyint(rightGain * 255.0));
+        __m128d gains = _mm_set_pd(static_cast<float>(voice.currentRight) * kGainScale,
+                                   static_cast<float>(voice.currentLeft) * kGainScale);
+        __m128d steps = _mm_set_pd(voice.rampRightStep, voice.rampLeftStep);
+        x = MixRamp(data, x, move, gains, steps, out, frames);
+        voice.currentLeft = static_cast<int32_t>(std::nearbyint(_mm_cvtsd_f64(gains) * 255.0));
+        voice.currentRight = static_cast<int32_t>(
+            std::nearbyint(_mm_cvtsd_f64(_mm_unpackhi_pd(gains, gains)) * 255.0));
         voice.rampFrames -= static_cast<int32_t>(frames);
         if (voice.rampFrames == 0) {
             voice.rampLeftStep = voice.rampRightStep = 0.0f;
@@ -234,9 +254,8 @@ void MixVoice(Voice& voice, float* out, uint32_t frames) {
         int64_t x = SignedPosition(voice);
         uint64_t distance;
         if (!BoundaryDistance(voice, *voice.sample, x, distance)) return;
-        uint64_t toBoundary = FramesToBoundary(distance, voice.step);
-        bool reachesBoundary = toBoundary <= frames;
-        uint32_t chunk = reachesBoundary ? static_cast<uint32_t>(toBoundary) : frames;
+        uint32_t chunk;
+        bool reachesBoundary = ChunkToBoundary(distance, voice.step, frames, chunk);
         SetUpRamp(voice);
         bool cutByRamp = voice.rampFrames > 0 && chunk > uint32_t(voice.rampFrames);
         if (cutByRamp) chunk = static_cast<uint32_t>(voice.rampFrames);

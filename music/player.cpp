@@ -8,6 +8,7 @@
 #include "sources.h"
 
 #include <cstring>
+#include <emmintrin.h>
 
 namespace {
 
@@ -101,38 +102,48 @@ bool MixRegion(float* region) {
     return true;
 }
 
-// The float rounded to the nearest integer, ties to even, and clamped to 16 bits. Adding and
-// taking away 1.5 x 2^23 leaves a float with no fractional bits, rounded as the hardware rounds.
-inline int32_t RoundAndClamp(float value) {
-    if (value >= 32767.0f) return 32767;
-    if (value <= -32768.0f) return -32768;
-    return static_cast<int32_t>((value + 12582912.0f) - 12582912.0f);
+// Four floats clamped to 16 bits and rounded to the nearest integers, ties to even (the default
+// rounding of the conversion); clamping first gives the same result as rounding first.
+inline __m128i RoundAndClamp(__m128 values) {
+    values = _mm_min_ps(_mm_max_ps(values, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+    return _mm_cvtps_epi32(values);
 }
 
-// Converts one region into its output block at the given divisor and sums the absolute left
-// and right samples. Called with the constant full-volume divisor, the division folds away.
-inline void ConvertSamples(const float* region, int16_t* block, int32_t divisor, uint32_t& leftSum,
-                           uint32_t& rightSum) {
-    for (int i = 0; i < kBlockFrames * 2; i += 2) {
-        int32_t left = RoundAndClamp(region[i]) * 16 / divisor;
-        int32_t right = RoundAndClamp(region[i + 1]) * 16 / divisor;
-        block[i] = static_cast<int16_t>(left);
-        block[i + 1] = static_cast<int16_t>(right);
-        leftSum += static_cast<uint32_t>(left < 0 ? -left : left);
-        rightSum += static_cast<uint32_t>(right < 0 ? -right : right);
-    }
+// Each of four samples times 16 divided by the divisor, rounding toward zero.
+inline __m128i ScaleByVolume(__m128i samples, int32_t divisor) {
+    alignas(16) int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), samples);
+    for (int32_t& lane : lanes) lane = lane * 16 / divisor;
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
 }
 
-// RenderBlock step 5: region k into output block k; returns the sums of the absolute samples.
+inline __m128i Absolute(__m128i values) {
+    __m128i sign = _mm_srai_epi32(values, 31);
+    return _mm_sub_epi32(_mm_xor_si128(values, sign), sign);
+}
+
+// RenderBlock step 5: region k into output block k, eight samples (four frames) at a time; returns
+// the sums of the absolute left and right samples. At full volume the division changes nothing.
 void ConvertRegion(uint32_t k, uint32_t& leftSum, uint32_t& rightSum) {
     const float* region = gPlayer.mixBuffer[k];
     int16_t* block = gPlayer.outputBuffer + k * kBlockFrames * 2;
     int32_t divisor = gPlayer.volumeDivisor;
-    leftSum = rightSum = 0;
-    if (divisor == kFullVolumeDivisor || divisor == 0)
-        ConvertSamples(region, block, kFullVolumeDivisor, leftSum, rightSum);
-    else
-        ConvertSamples(region, block, divisor, leftSum, rightSum);
+    bool scaled = divisor != kFullVolumeDivisor && divisor != 0;
+    __m128i sums = _mm_setzero_si128(); // left, right, left, right
+    for (int i = 0; i < kBlockFrames * 2; i += 8) {
+        __m128i low = RoundAndClamp(_mm_loadu_ps(region + i));
+        __m128i high = RoundAndClamp(_mm_loadu_ps(region + i + 4));
+        if (scaled) {
+            low = ScaleByVolume(low, divisor);
+            high = ScaleByVolume(high, divisor);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), _mm_packs_epi32(low, high));
+        sums = _mm_add_epi32(sums, _mm_add_epi32(Absolute(low), Absolute(high)));
+    }
+    alignas(16) uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), sums);
+    leftSum = lanes[0] + lanes[2];
+    rightSum = lanes[1] + lanes[3];
 }
 
 // RenderThread step 1: the block the device is playing.
