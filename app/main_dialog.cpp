@@ -113,6 +113,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         DispatchCommand(dialog, LOWORD(wParam));
         return FALSE;
     case WM_NOTIFY:
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): the notification header travels in lParam
         OpenContactLink(dialog, reinterpret_cast<const NMHDR*>(lParam));
         return FALSE;
     default:

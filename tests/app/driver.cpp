@@ -46,7 +46,8 @@ struct WindowSearch {
 };
 
 BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM context) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(context);
+    WindowSearch* search =
+        reinterpret_cast<WindowSearch*>(context); // NOLINT(performance-no-int-to-ptr)
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner != search->processId || window == search->exclude) return TRUE;
@@ -62,7 +63,8 @@ HWND FindDialog(DWORD processId, HWND exclude) {
 }
 
 BOOL CALLBACK CollectBoxContents(HWND child, LPARAM context) {
-    MessageBoxInfo* info = reinterpret_cast<MessageBoxInfo*>(context);
+    MessageBoxInfo* info =
+        reinterpret_cast<MessageBoxInfo*>(context); // NOLINT(performance-no-int-to-ptr)
     wchar_t name[16] = {};
     GetClassNameW(child, name, 16);
     if (_wcsicmp(name, L"Button") == 0) {
