@@ -19,6 +19,7 @@ channels one two
 instrument beep wave=saw cycle=128 decay=2 sustain=0.5 loop=2 volume=40 pan=60
 instrument tick wave=drum length=100 noiseLevel=1 noiseDecay=20 relnote=12
 alias t C-4@tick/20
+alias u t!F03
 )";
 
 // Builds the module of a score and loads it as the player's start does.
@@ -39,7 +40,7 @@ const Cell& CellAt(int pattern, int row, int channel) {
 TEST(Tunegen, CellsCarryNotesInstrumentsVolumesAndEffects) {
     ASSERT_TRUE(LoadScore(std::string(kHeader) + R"(
 phrase up @beep C-4 . E-4/32!447 ^ .*4
-phrase drums t . t/40!F03 .*5
+phrase drums t . u/40 .*5
 pattern first
   one up*7 up+12
   two drums*8
@@ -65,7 +66,7 @@ order second first first
         {56, 0, {61, 1, 0, 0, 0}},       // up+12: C-5
         {58, 0, {65, 1, 0x30, 4, 0x47}}, // E-5
         {8, 1, {49, 2, 0x24, 0, 0}},     // alias t: C-4, tick, volume 20
-        {10, 1, {49, 2, 0x38, 15, 3}},   // alias with its own volume 40 and speed 3
+        {10, 1, {49, 2, 0x38, 15, 3}},   // alias u (t with speed 3), volume 40
     };
     for (const Expected& e : table) {
         const Cell& cell = CellAt(0, e.row, e.channel);
@@ -102,23 +103,26 @@ TEST(Tunegen, FaultyScoresNameTheLineOfTheirFirstMistake) {
         const char* text;
         const char* message;
     } table[] = {
-        {"tempo 4\n", "line 8: unknown statement 'tempo'"},
-        {"phrase p @nobody C-4\n", "line 8: unknown instrument @nobody"},
-        {"phrase p C-4!G1\n", "line 8: an effect is written"},
-        {"phrase p H-4\n", "line 8: 'H-4' is no note"},
-        {"phrase p C-4/65\n", "line 8: '65' must be a number from 0 to 64"},
-        {"phrase p C-4*65\n", "line 8: '65' must be a number from 1 to 64"},
-        {"phrase p C-4*32\npattern x\n  one p\n", "line 10: channel one has 32 rows instead of 64"},
-        {"phrase p B-7*64\npattern x\n  one p+1\n", "line 10: p+1 leaves the notes C-0..B-7"},
-        {"pattern x\n  three\n", "line 9: unknown channel three"},
-        {"pattern x\norder x y\n", "line 9: unknown pattern y"},
+        {"tempo 4\n", "line 9: unknown statement 'tempo'"},
+        {"phrase p @nobody C-4\n", "line 9: unknown instrument @nobody"},
+        {"phrase p C-4!G1\n", "line 9: an effect is written"},
+        {"phrase p H-4\n", "line 9: 'H-4' is no note"},
+        {"phrase p C-4/65\n", "line 9: '65' must be a number from 0 to 64"},
+        {"phrase p C-4*65\n", "line 9: '65' must be a number from 1 to 64"},
+        {"phrase p C-4*32\npattern x\n  one p\n", "line 11: channel one has 32 rows instead of 64"},
+        {"phrase p B-7*64\npattern x\n  one p+1\n", "line 11: p+1 leaves the notes C-0..B-7"},
+        {"pattern x\n  three\n", "line 10: unknown channel three"},
+        {"pattern x\norder x y\n", "line 10: unknown pattern y"},
         {"instrument odd wave=saw cycle=100\npattern x\norder x\n",
          "instrument odd: cycle must be a power of two"},
         {"instrument odd wave=saw colour=3\npattern x\norder x\n",
          "instrument odd: unknown setting colour"},
+        {"alias v C-4*2\n", "line 9: an alias stands for one cell"},
+        {"instrument odd wave=saw cycle=1024 decay=4096\npattern x\norder x\n",
+         "instrument odd: the sample is too long for the player"},
         {"instrument odd wave=organ\npattern x\norder x\n", "instrument odd: wave must be"},
-        {"title \"twenty-one characters\"\n", "line 8: the title has more than 20 characters"},
-        {"pattern x\n", "line 8: the order list needs 1 to 256 entries"},
+        {"title \"twenty-one characters\"\n", "line 9: the title has more than 20 characters"},
+        {"pattern x\n", "line 9: the order list needs 1 to 256 entries"},
     };
     for (const auto& entry : table) {
         std::string message = "no error";

@@ -103,6 +103,7 @@ class Parser {
     void Pattern(const Statement& statement);
     void Order(const Statement& statement);
     std::vector<ScoreCell> Cells(std::string token, int defaultInstrument, int line) const;
+    std::string ExpandAlias(const std::string& token) const;
     void ApplyModifiers(const std::string& modifiers, ScoreCell& cell, int line) const;
     std::vector<ScoreCell> PhraseReference(const std::string& reference, int line) const;
     void Check(int line) const;
@@ -203,8 +204,10 @@ void Parser::Alias(const Statement& statement) {
     if (words.size() != 3) Fail(line, "alias needs a name and a cell");
     if (!std::islower(static_cast<unsigned char>(words[1][0])))
         Fail(line, "alias names start with a lower-case letter");
-    Cells(words[2], 0, line); // checks the cell now
-    aliases_[words[1]] = words[2];
+    if (words[2].find('*') != std::string::npos) Fail(line, "an alias stands for one cell");
+    const std::string cell = ExpandAlias(words[2]);
+    Cells(cell, 0, line); // checks the cell now
+    aliases_[words[1]] = cell;
 }
 
 // phrase NAME [@INSTRUMENT] CELL...: one channel's cells, one row per cell.
@@ -221,7 +224,7 @@ void Parser::Phrase(const Statement& statement) {
         for (size_t w = i == 0 ? 2 : 0; w < lines[i].words.size(); ++w) {
             const std::string& word = lines[i].words[w];
             if (word == "|") continue; // bar line, for the reader
-            if (word[0] == '@' && cells.empty() && i == 0 && w == 2) {
+            if (word[0] == '@' && i == 0 && w == 2) {
                 auto found = instrumentNumbers_.find(word.substr(1));
                 if (found == instrumentNumbers_.end()) Fail(line, "unknown instrument " + word);
                 defaultInstrument = found->second;
@@ -244,15 +247,9 @@ std::vector<ScoreCell> Parser::Cells(std::string token, int defaultInstrument, i
         repeat = ParseNumber(token.substr(star + 1), 1, kPatternRows, line);
         token.erase(star);
     }
-    size_t headEnd = token.find_first_of("@/!");
-    std::string head = token.substr(0, headEnd);
-    std::string modifiers = headEnd == std::string::npos ? "" : token.substr(headEnd);
-    auto alias = aliases_.find(head);
-    if (alias != aliases_.end()) {
-        headEnd = alias->second.find_first_of("@/!");
-        head = alias->second.substr(0, headEnd);
-        modifiers = (headEnd == std::string::npos ? "" : alias->second.substr(headEnd)) + modifiers;
-    }
+    token = ExpandAlias(token);
+    const size_t headEnd = token.find_first_of("@/!");
+    const std::string head = token.substr(0, headEnd);
     ScoreCell cell;
     if (head == "^") {
         cell.note = 97;
@@ -261,8 +258,17 @@ std::vector<ScoreCell> Parser::Cells(std::string token, int defaultInstrument, i
         if (cell.note == 0) Fail(line, "'" + head + "' is no note, '.', '^' or alias");
         cell.instrument = static_cast<uint8_t>(defaultInstrument);
     }
-    ApplyModifiers(modifiers, cell, line);
+    ApplyModifiers(headEnd == std::string::npos ? "" : token.substr(headEnd), cell, line);
     return std::vector<ScoreCell>(repeat, cell);
+}
+
+// The token with an alias at its head replaced by the alias's cell, the token's own modifiers
+// following the alias's (so that they win).
+std::string Parser::ExpandAlias(const std::string& token) const {
+    const size_t headEnd = token.find_first_of("@/!");
+    auto alias = aliases_.find(token.substr(0, headEnd));
+    if (alias == aliases_.end()) return token;
+    return alias->second + (headEnd == std::string::npos ? "" : token.substr(headEnd));
 }
 
 void Parser::ApplyModifiers(const std::string& modifiers, ScoreCell& cell, int line) const {

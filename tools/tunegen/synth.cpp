@@ -10,6 +10,7 @@
 namespace {
 
 const double kPi = 3.14159265358979323846;
+const size_t kLongestSample = size_t(1) << 22; // frames; the player refuses longer samples
 
 [[noreturn]] void Fail(const ScoreInstrument& instrument, const std::string& message) {
     throw std::runtime_error("line " + std::to_string(instrument.line) + ": instrument " +
@@ -106,6 +107,8 @@ SynthSample Pitched(const ScoreInstrument& instrument) {
     shape.attackFrames = Setting(instrument, "attack", 0, 0, 4096) * shape.cycle;
     shape.curve = Setting(instrument, "curve", 4, 0, 20);
     if (decay + loop == 0) Fail(instrument, "a sample without loop needs a decay");
+    if (size_t(decay + loop) * shape.cycle >= kLongestSample)
+        Fail(instrument, "the sample is too long for the player");
 
     // Harmonics below the sample's own Nyquist frequency only, so nothing folds back.
     std::vector<double> a(shape.cycle / 2), b(shape.cycle / 2);
