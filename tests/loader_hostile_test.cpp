@@ -72,14 +72,12 @@ TEST(LoaderTruncation, OrderEntriesTheModuleLacksAreZero) {
 TEST(LoaderHostile, SizesThatWouldWrapOrSeekOutsideFailCleanly) {
     XmModuleSpec header = MinimalModule();
     header.headerSize = 0xFFFFFFF0;
-    EXPECT_FALSE(LoadSpec(header));
-    EXPECT_EQ(LastLoadFailure(), LoadFailure::Truncated);
+    EXPECT_EQ(LoadSpecFailure(header), LoadFailure::Truncated);
 
     XmModuleSpec instrument = MinimalModule();
     instrument.instruments.push_back(InstrumentWith({Sample8({1})}));
     instrument.instruments[0].size = 0xFFFFFFFF;
-    EXPECT_FALSE(LoadSpec(instrument));
-    EXPECT_EQ(LastLoadFailure(), LoadFailure::Truncated);
+    EXPECT_EQ(LoadSpecFailure(instrument), LoadFailure::Truncated);
 
     // An instrument size of 0 goes back over its own header: its samples' headers are read
     // from the instrument header itself, and the load ends without harm.

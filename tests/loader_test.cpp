@@ -152,13 +152,11 @@ TEST(LoaderPatterns, StoredPatternsBeyondTheOrderTableAreAllLoaded) {
 TEST(LoaderPatterns, NoStoredPatternOrAPatternOfNoRowsFails) {
     XmModuleSpec none = MinimalModule();
     none.patternCountField = 0;
-    EXPECT_FALSE(LoadSpec(none));
-    EXPECT_EQ(LastLoadFailure(), LoadFailure::NoPatterns);
+    EXPECT_EQ(LoadSpecFailure(none), LoadFailure::NoPatterns);
     XmModuleSpec empty = MinimalModule();
     empty.patterns.push_back(XmPatternSpec{});
     empty.patterns[1].rows = 0;
-    EXPECT_FALSE(LoadSpec(empty));
-    EXPECT_EQ(LastLoadFailure(), LoadFailure::EmptyPattern);
+    EXPECT_EQ(LoadSpecFailure(empty), LoadFailure::EmptyPattern);
 }
 
 TEST(LoaderPatterns, PackedSizeZeroMeansEmptyCellsAndTheNextHeaderFollowsAtOnce) {

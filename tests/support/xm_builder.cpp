@@ -110,3 +110,8 @@ int LoadSpec(const XmModuleSpec& spec) {
     std::string image = WriteXm(spec);
     return LoadModuleImage(image.data(), image.size());
 }
+
+LoadFailure LoadSpecFailure(const XmModuleSpec& spec) {
+    LoadSpec(spec);
+    return LastLoadFailure();
+}

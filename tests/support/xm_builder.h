@@ -39,3 +39,6 @@ XmModuleSpec EveryFeatureModule(XmLayout layout = XmLayout::Standard);
 
 // Writes the description and loads it with LoadModuleImage; the records stay in gPlayer.
 int LoadSpec(const XmModuleSpec& spec);
+
+// Loads the description and tells why it did not load (None when it did).
+LoadFailure LoadSpecFailure(const XmModuleSpec& spec);

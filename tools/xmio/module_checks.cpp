@@ -52,7 +52,7 @@ std::string CheckInstruments(const Song& song) {
             return name + " panning envelope";
         for (const Sample* sample : in.samples) {
             std::string broken = sample ? CheckSample(*sample) : "";
-            if (!broken.empty()) return name + " " + broken;
+            if (!broken.empty()) return name.append(" ").append(broken);
         }
     }
     return "";
