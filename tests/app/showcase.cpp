@@ -31,9 +31,10 @@ template <typename T> void Append(std::string& out, const T& value) {
 
 // The window with its frame and title bar, as the screen shows it, as a 24-bit BMP file.
 bool SaveWindowPicture(HWND window, const char* path) {
+    SetForegroundWindow(window);
+    driver::WaitUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     SendMessageW(window, WM_NCACTIVATE, TRUE, 0); // the caption as the active window has it
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT rect;
     GetWindowRect(window, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
@@ -116,14 +117,24 @@ int main(int argc, char** argv) {
     // by without sound: then there is no WAV).
     std::string raw;
     size_t from = std::string::npos;
+    // The file is read only until the sound starts; after that its size tells (reading it all
+    // the time would take the machine's time from the music).
     const bool heard = driver::WaitUntil(
         [&] {
-            raw = ReadWholeFile(argv[2]);
-            from = FirstSound(raw);
-            return from != std::string::npos && raw.size() >= from + size_t(seconds) * kRate * 4;
+            from = FirstSound(ReadWholeFile(argv[2]));
+            return from != std::string::npos;
         },
         30000);
-    const bool recorded = heard && SaveSound(raw, from, seconds, argv[3]);
+    const bool played =
+        heard && driver::WaitUntil(
+                     [&] {
+                         WIN32_FILE_ATTRIBUTE_DATA data = {};
+                         GetFileAttributesExA(argv[2], GetFileExInfoStandard, &data);
+                         return data.nFileSizeLow >= from + size_t(seconds) * kRate * 4;
+                     },
+                     30000);
+    raw = ReadWholeFile(argv[2]);
+    const bool recorded = played && SaveSound(raw, from, seconds, argv[3]);
 
     driver::PressKey(program, VK_ESCAPE);
     DWORD exitCode = 1;
