@@ -95,6 +95,15 @@ TEST_F(MainDialog, EnterDoesNothing) {
     EXPECT_EQ(WaitForSingleObject(program.process, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
+TEST_F(MainDialog, CommandsWithoutControlsDoNothing) {
+    for (int id : {1015, 1016, 1017}) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+    ASSERT_TRUE(driver::Settle(dialog));
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(driver::WaitForMessageBox(program, 300), nullptr);
+}
+
 TEST_F(MainDialog, EscapeCloses) {
     driver::PressKey(program, VK_ESCAPE);
     ExpectClosed();
