@@ -66,28 +66,42 @@ inline void AddFrame(float* out, __m128d s, __m128d gains) {
 }
 
 // The position keeps 31 fractional bits from frame to frame: the lowest bit is cleared before
-// each move. `move` is the step, or its two's complement when moving backward.
+// each move. `move` is the step, or its two's complement when moving backward. After the first
+// move the lowest bit of x is the move's own, so each later move adds the move without its lowest
+// bit: the stride.
 inline uint64_t Move(uint64_t x, uint64_t move) {
     return (x & kEvenMask) + move;
 }
+inline uint64_t Stride(uint64_t move) {
+    return move & kEvenMask;
+}
 
-// A voice without a ramp: two frames per pass, gains held in registers, no bound test. The gains
-// carry the 2^-31 of the scaled sample values: s x g is then one rounding, as before.
+inline __m128d ScaledValue(const int16_t* data, uint64_t x) {
+    return _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
+}
+
+// A voice without a ramp: after the first frame two frames per pass, gains held in registers,
+// no bound test. The gains carry the 2^-31 of the scaled sample values: s x g is then one
+// rounding, as when s itself is multiplied.
 uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
                    double rightGain, float* out, uint32_t frames) {
+    if (frames == 0) return x;
     const __m128d gains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
-    uint32_t pairs = frames / 2;
+    const uint64_t stride = Stride(move);
+    AddFrame(out, ScaledValue(data, x), gains);
+    x = Move(x, move);
+    out += 2;
+    uint32_t pairs = (frames - 1) / 2;
     for (uint32_t i = 0; i < pairs; ++i, out += 4) {
-        __m128d s0 = _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
-        x = Move(x, move);
-        __m128d s1 = _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
-        x = Move(x, move);
+        __m128d s0 = ScaledValue(data, x);
+        __m128d s1 = ScaledValue(data, x + stride);
+        x += 2 * stride;
         AddFrame(out, s0, gains);
         AddFrame(out + 2, s1, gains);
     }
-    if (frames & 1) {
-        AddFrame(out, _mm_set1_pd(static_cast<double>(ScaledSample(data, x))), gains);
-        x = Move(x, move);
+    if ((frames - 1) & 1) {
+        AddFrame(out, ScaledValue(data, x), gains);
+        x += stride;
     }
     return x;
 }
@@ -105,11 +119,9 @@ uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains,
 }
 
 // Where `frames` moves would leave x, without visiting the frames between: a silent voice.
-// After the first move the lowest bit equals the step's, so each later move loses that bit.
 uint64_t AdvanceSilently(uint64_t x, uint64_t move, uint32_t frames) {
     if (frames == 0) return x;
-    uint64_t end = (x & kEvenMask) + move * frames;
-    return (move & 1) ? end - (frames - 1) : end;
+    return Move(x, move) + Stride(move) * (frames - 1);
 }
 
 // Step 1: the 32.32 distance to the next boundary; false when the voice lies beyond it. A voice

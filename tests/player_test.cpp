@@ -6,12 +6,50 @@
 #include "sources.h"
 #include "xm_builder.h"
 
+#include "test_paths.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <new>
 
 #ifndef _WIN32
 #include "posix/waveout_control.h"
+
+// Every allocation of the test program is counted, so that a test can see that rendering makes
+// none.
+std::atomic<uint64_t> gAllocations{0};
+
+void* operator new(size_t bytes) {
+    ++gAllocations;
+    if (void* block = std::malloc(bytes ? bytes : 1)) return block;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t bytes) {
+    return operator new(bytes);
+}
+void* operator new(size_t bytes, const std::nothrow_t&) noexcept {
+    ++gAllocations;
+    return std::malloc(bytes ? bytes : 1);
+}
+void* operator new[](size_t bytes, const std::nothrow_t& tag) noexcept {
+    return operator new(bytes, tag);
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, size_t) noexcept {
+    std::free(block);
+}
 #endif
 
 namespace {
@@ -208,6 +246,32 @@ TEST_F(PlayerTest, OfflineRenderIsTheSameEveryTime) {
     std::vector<int16_t> second = RenderOffline(image, 40);
     EXPECT_EQ(first, second);
     EXPECT_NE(HashSamples(first), HashSamples(std::vector<int16_t>(first.size(), 0)));
+}
+
+#ifndef _WIN32 // the allocation count is kept on Linux only: the render path is the same code
+TEST_F(PlayerTest, RenderingAllocatesNothingAfterTheStart) {
+    std::string image = ToneModule(16);
+    ASSERT_TRUE(StartOfflineRender(image.data(), image.size(), PLAY_FROM_MEMORY));
+    SIZE_T heapBytes = PlatformHeapBytes(gPlayer.heap);
+    uint64_t allocations = gAllocations;
+    for (int k = 0; k < 200; ++k) RenderBlock();
+    EXPECT_EQ(gAllocations - allocations, 0u);
+    EXPECT_EQ(PlatformHeapBytes(gPlayer.heap), heapBytes);
+}
+#endif
+
+// Whatever loads of the odd and broken modules renders without a fault (the sanitizer builds
+// check the reads and writes).
+TEST_F(PlayerTest, EveryRobustnessModuleThatLoadsRenders) {
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(SharedDataPath("xm/robustness"))) {
+        std::string image = ReadWholeFile(entry.path().string());
+        if (!StartOfflineRender(image.data(), image.size(), PLAY_FROM_MEMORY)) continue;
+        ++loaded;
+        for (int k = 0; k < 100 && gPlayer.heap != nullptr; ++k) RenderBlock();
+        StopPlayback();
+    }
+    EXPECT_GT(loaded, 40);
 }
 
 #ifndef _WIN32
