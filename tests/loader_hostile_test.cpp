@@ -1,10 +1,14 @@
 // The loader against broken and hostile images: modules that end early, sizes that would wrap
 // or run away, and images cut at every byte, none of which may read or write outside a record.
 #include "module_checks.h"
+#include "module_snapshot.h"
+#include "sources.h"
+#include "test_paths.h"
 #include "xm_builder.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -113,6 +117,26 @@ TEST(LoaderHostile, HugeDeclaredSamplesWithoutDataCostNoDecoding) {
     const Sample& sample = *song.instruments[0].samples[15];
     EXPECT_EQ(sample.loopStart + sample.loopLength, sample.length);
     EXPECT_EQ(song.instruments[1].samples[0], nullptr); // beyond the end: empty
+}
+
+// The file source cannot tell the module's size; short reads show in its position instead.
+// Every cut of a module loads through it exactly as through the memory source.
+TEST(LoaderTruncation, FileSourceSeesTheModuleEndLikeTheMemorySource) {
+    std::string image = WriteXm(EveryFeatureModule(XmLayout::Compacted));
+    std::string path = BinaryPath("loader_file_source.xm");
+    for (size_t size = image.size(); size >= 60; size -= 37) {
+        std::string cut = image.substr(0, size);
+        int fromMemory = LoadModuleImage(cut.data(), cut.size());
+        LoadFailure memoryFailure = LastLoadFailure();
+        ModuleSnapshot memory = fromMemory ? TakeSnapshot() : ModuleSnapshot{};
+        ASSERT_TRUE(WriteFileBytes(path.c_str(), cut));
+        EXPECT_EQ(LoadModuleFromSource(PLAY_FROM_FILE, path.c_str(), 0), fromMemory) << size;
+        EXPECT_EQ(LastLoadFailure(), memoryFailure) << size;
+        if (fromMemory) {
+            EXPECT_EQ(FirstDifference(memory, TakeSnapshot()), "") << size;
+        }
+    }
+    std::remove(path.c_str());
 }
 
 } // namespace

@@ -130,6 +130,7 @@ TEST(LoaderPatterns, PatternsNamedOnlyByTheOrderTableAre64EmptyRows) {
     spec.patterns.resize(8, PatternOf(1, std::vector<Cell>(4, CellOf(1, 0, 0, 0, 0))));
     ASSERT_TRUE(LoadSpec(spec));
     EXPECT_EQ(song.patternCount, 12);
+    EXPECT_EQ(static_cast<void*>(song.instruments), song.patterns + 12); // one block for both
     EXPECT_EQ(song.patterns[7].rowCount, 1);
     for (int p = 8; p < 12; ++p) {
         EXPECT_EQ(song.patterns[p].rowCount, 64) << p;

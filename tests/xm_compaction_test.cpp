@@ -35,6 +35,7 @@ TEST(XmCompaction, CompactedLayoutIsThatOfTheBuiltInModule) {
     XmModuleSpec spec = EveryFeatureModule();
     spec.instruments.push_back(InstrumentWith({RampSample8(10)}));
     std::string image = RoundTrip(WriteXm(spec), XmLayout::Compacted, "compacted");
+    EXPECT_EQ(gPlayer.sourcePosition, int32_t(image.size())); // loading read it all, no more
     const char zeros[60] = {};
     EXPECT_EQ(std::memcmp(image.data(), zeros, 17), 0);      // ID text
     EXPECT_EQ(image.substr(17, 13), "every feature");        // the title as Module name

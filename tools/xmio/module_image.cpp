@@ -7,14 +7,19 @@
 #include <cstring>
 
 int LoadModuleImage(const void* image, size_t size) {
+    if (size > size_t(INT32_MAX)) return 0;
+    return LoadModuleFromSource(PLAY_FROM_MEMORY, image, static_cast<UINT_PTR>(size));
+}
+
+int LoadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter) {
     ReleaseModuleImage();
-    if (size > size_t(INT32_MAX) || !CreatePlayerHeap()) return 0;
-    gPlayer.sourceSize = static_cast<int32_t>(size);
-    gPlayer.sourceParameter = static_cast<UINT_PTR>(size);
+    if (!CreatePlayerHeap()) return 0;
+    gPlayer.sourceSize = static_cast<int32_t>(parameter);
+    gPlayer.sourceParameter = parameter;
     gPlayer.sourcePosition = 0;
-    SelectModuleSource(PLAY_FROM_MEMORY);
-    gPlayer.sourceBase = static_cast<const uint8_t*>(image);
-    gPlayer.activeSource.open(image);
+    SelectModuleSource(flags);
+    gPlayer.sourceBase = static_cast<const uint8_t*>(source);
+    gPlayer.activeSource.open(source);
     std::memset(gPlayer.song.header, 0, sizeof gPlayer.song.header);
     gPlayer.activeSource.read(gPlayer.song.header, kModuleHeaderBytes);
     int loaded = LoadModule();

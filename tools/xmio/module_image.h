@@ -11,6 +11,11 @@
 // ReleaseModuleImage.
 int LoadModuleImage(const void* image, size_t size);
 
+// The same through any source, as the player's start chooses it: `flags` PLAY_FROM_MEMORY with
+// an image and its size, PLAY_FROM_FILE with an ANSI file name, or 0 with a resource name and
+// module handle.
+int LoadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter);
+
 // Destroys the private heap with every loaded record.
 void ReleaseModuleImage();
 
