@@ -72,6 +72,13 @@ void CatchUp(WaveOut& state, Device& device) {
     PlayTo(state, device, bytes - bytes % kFrameBytes);
 }
 
+// The checks of every call that takes a header: a device of this stand-in and a whole WAVEHDR.
+MMRESULT CheckHeaderCall(WaveOut& state, HWAVEOUT handle, const WAVEHDR* header, UINT size) {
+    if (Find(state, handle) == nullptr) return MMSYSERR_INVALHANDLE;
+    if (header == nullptr || size != sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
+}
+
 bool AcceptsFormat(LPCWAVEFORMATEX format) {
     // Only the PCMWAVEFORMAT part is read: a PCM format carries no cbSize.
     return format != nullptr && format->wFormatTag == WAVE_FORMAT_PCM && format->nChannels == 2 &&
@@ -100,8 +107,7 @@ MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, LPCWAVEFORMATEX format, DW
 MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) {
     WaveOut& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (Find(state, handle) == nullptr) return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || size != sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    if (MMRESULT refused = CheckHeaderCall(state, handle, header, size)) return refused;
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_PREPARED;
     return MMSYSERR_NOERROR;
 }
@@ -109,10 +115,9 @@ MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) {
 MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) {
     WaveOut& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
+    if (MMRESULT refused = CheckHeaderCall(state, handle, header, size)) return refused;
     Device* device = Find(state, handle);
-    if (device == nullptr) return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || size != sizeof(WAVEHDR) || header->lpData == nullptr)
-        return MMSYSERR_INVALPARAM;
+    if (header->lpData == nullptr) return MMSYSERR_INVALPARAM;
     if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
     if (device->playing != nullptr) return MMSYSERR_ERROR; // one header at a time here
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
@@ -151,8 +156,7 @@ MMRESULT waveOutReset(HWAVEOUT handle) {
 MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, UINT size) {
     WaveOut& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (Find(state, handle) == nullptr) return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || size != sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
+    if (MMRESULT refused = CheckHeaderCall(state, handle, header, size)) return refused;
     if (header->dwFlags & WHDR_INQUEUE) return kStillPlaying;
     header->dwFlags &= ~WHDR_PREPARED;
     return MMSYSERR_NOERROR;
