@@ -14,6 +14,9 @@ corpus=build/fuzz/corpus
 findings=build/fuzz/findings
 mkdir -p "$corpus" "$findings"
 build/fuzz/tests/fuzz/xm_fuzz_seeds "$corpus"
+seeds=("$corpus")
+robustness="$root/../shared/xm/robustness"
+[ -d "$robustness" ] && seeds+=("$robustness")
 build/fuzz/tests/fuzz/xm_load_fuzzer -max_total_time="$seconds" -max_len=65536 \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
-    "$corpus" "$root/../shared/xm/robustness"
+    "${seeds[@]}"
