@@ -27,9 +27,14 @@ elseif(LINKMEND_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
-# Product code: no exceptions or RTTI, so the shipped programs stay small.
+# Product code: no exceptions or RTTI, so the shipped programs stay small. The shipped i686 build
+# also drops unwind tables, which nothing needs without exceptions (x86_64 keeps its tables,
+# which Windows uses to walk the stack).
 function(linkmend_product_target target)
   target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+  if(WIN32 AND CMAKE_SYSTEM_PROCESSOR MATCHES "i686")
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  endif()
 endfunction()
 
 # Windows programs run under Wine through the build tree's own harness.
