@@ -1,5 +1,6 @@
-// The endpoint settings against the real registry: the scan when the dialog opens, the writing
-// on "Применить", and the boxes the user sees, with keys prepared as a system has them.
+// The endpoint settings in process against the real registry, for what the program driven from
+// outside cannot show: the record's fields, the boxes' owners and icons, values of odd types and
+// sizes, the order of the writes and writes that fail. dialog_test.cpp drives the program itself.
 #include "endpoints.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,7 @@ class WanRegistry : public ::testing::Test {
             RegCloseKey(record_->adapterKey);
         }
         delete record_;
+        record_ = nullptr;
         gEndpointState = nullptr;
         DestroyWindow(window_);
         RemoveAdapterClass();
@@ -176,14 +178,6 @@ TEST_F(WanRegistry, WithoutTheAdapterOneSystemErrorBoxAndZero) {
     EXPECT_EQ(record_->oldMaxWanEndpoints, 0u);
     EXPECT_EQ(record_->newWanEndpoints, 0u);
     EXPECT_EQ(record_->newMaxWanEndpoints, 0u);
-}
-
-TEST_F(WanRegistry, WithoutTheClassKeyNothingIsShownAndZero) {
-    RemoveAdapterClass();
-    const std::vector<SeenBox> boxes = Open();
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(CountText(), L"0");
-    EXPECT_EQ(record_->adapterKey, nullptr);
 }
 
 TEST_F(WanRegistry, CountIsShownAsReadWhateverItsLength) {
@@ -315,71 +309,7 @@ TEST_F(WanRegistry, WanEndpointsOfOtherSizesIsReadSafely) {
     EXPECT_EQ(CountText(), L"0");
 }
 
-// ---- Without administrator rights: keys whose access is denied
-
-TEST_F(WanRegistry, ClassKeyWithoutFullAccessShowsNothingAndZero) {
-    AddPppoeMiniport(0, 2, 3);
-    const KeyAccess readOnly(kAdapterClass, kReadOnlyAccess);
-    ASSERT_TRUE(readOnly.applied());
-    const std::vector<SeenBox> boxes = Open();
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(CountText(), L"0");
-    EXPECT_EQ(record_->adapterKey, nullptr);
-}
-
-TEST_F(WanRegistry, InstanceKeyThatCannotBeOpenedEndsTheScanWithItsError) {
-    AddOtherAdapters(2);
-    AddPppoeMiniport(2, 2, 3);
-    const KeyAccess closed(InstancePath(1), kNoAccess);
-    ASSERT_TRUE(closed.applied());
-    const std::vector<SeenBox> boxes = Open();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_ACCESS_DENIED)) << boxes[0].text;
-    EXPECT_EQ(CountText(), L"0");
-    EXPECT_EQ(record_->adapterKey, nullptr);
-}
-
-TEST_F(WanRegistry, AdapterKeyThatCannotBeWrittenShowsBothBoxesAndWritesNothing) {
-    AddPppoeMiniport(0, 2, 3);
-    const KeyAccess readOnly(InstancePath(0), kReadOnlyAccess);
-    ASSERT_TRUE(readOnly.applied());
-    ASSERT_TRUE(Open().empty());
-    const std::vector<SeenBox> boxes = Apply(L"4");
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_ACCESS_DENIED)) << boxes[0].text;
-    ExpectAdministratorBox(boxes[1]);
-    ExpectStored(0, 2, 3);
-    // The count applied stands, so that closing still offers the restart.
-    EXPECT_EQ(record_->newWanEndpoints, 4u);
-    EXPECT_EQ(record_->newMaxWanEndpoints, 4u);
-}
-
 // ---- "Применить"
-
-TEST_F(WanRegistry, ApplyWritesTheCountAndItsMaximum) {
-    struct Case {
-        const wchar_t* text;
-        DWORD wan;
-        DWORD max;
-    };
-    const Case cases[] = {
-        {L"2", 2, 3},    {L"4", 4, 4},
-        {L"10", 10, 10}, {L"", 0, 3},
-        {L"0", 0, 3},    {L"  -5x", 4294967291u, 4294967291u},
-        {L"+7", 7, 7},   {L"99999999999", 2147483647u, 2147483647u},
-        {L"1", 1, 3},    {L"3", 3, 3},
-    };
-    AddPppoeMiniport(0, 2, 3);
-    ASSERT_TRUE(Open().empty());
-    for (const Case& c : cases) {
-        const std::vector<SeenBox> boxes = Apply(c.text);
-        ExpectSuccessBox(boxes);
-        ExpectStored(0, c.wan, c.max);
-        EXPECT_EQ(record_->newWanEndpoints, c.wan);
-        EXPECT_EQ(record_->newMaxWanEndpoints, c.max);
-        EXPECT_EQ(record_->oldWanEndpoints, 2u);
-    }
-}
 
 TEST_F(WanRegistry, MaxWanEndpointsIsWrittenBeforeWanEndpoints) {
     AddPppoeMiniport(0, 2, 3);
@@ -388,26 +318,6 @@ TEST_F(WanRegistry, MaxWanEndpointsIsWrittenBeforeWanEndpoints) {
     ASSERT_TRUE(watch.patch.active());
     ExpectSuccessBox(Apply(L"6"));
     EXPECT_EQ(watch.names, (std::vector<std::wstring>{L"MaxWanEndpoints", L"WanEndpoints"}));
-}
-
-TEST_F(WanRegistry, PressingApplyAgainWritesAgainAndReportsEachTime) {
-    AddPppoeMiniport(0, 2, 3);
-    ASSERT_TRUE(Open().empty());
-    ExpectSuccessBox(Apply(L"2")); // the count that was read
-    ExpectStored(0, 2, 3);
-    InstanceKey(0).Dword(L"WanEndpoints", 9).Dword(L"MaxWanEndpoints", 9);
-    ExpectSuccessBox(Apply(L"2"));
-    ExpectStored(0, 2, 3);
-}
-
-TEST_F(WanRegistry, ApplyingAnotherCountThenTheOneReadLeavesNoChange) {
-    AddPppoeMiniport(0, 2, 3);
-    ASSERT_TRUE(Open().empty());
-    ExpectSuccessBox(Apply(L"5"));
-    EXPECT_NE(record_->newWanEndpoints, record_->oldWanEndpoints);
-    ExpectSuccessBox(Apply(L"2"));
-    EXPECT_EQ(record_->newWanEndpoints, record_->oldWanEndpoints);
-    EXPECT_EQ(record_->newMaxWanEndpoints, 3u);
 }
 
 TEST_F(WanRegistry, FailedWritesShowOnlyTheAdministratorBox) {

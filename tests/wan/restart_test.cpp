@@ -104,8 +104,9 @@ TEST_F(Restart, RefusedRequestIsReportedAsFalse) {
     EXPECT_EQ(gRequest.calls, 1);
 }
 
-// Taking the privilege away cannot be undone in this process, so this case runs last.
-TEST_F(Restart, ZzWithoutThePrivilegeNoRestartIsRequested) {
+// Taking the privilege away cannot be undone in this process, so this case is declared (and
+// runs) last; shuffled, the cases after it fail in SetUp rather than pass wrongly.
+TEST_F(Restart, WithoutThePrivilegeNoRestartIsRequested) {
     ASSERT_TRUE(SetShutdownPrivilege(SE_PRIVILEGE_REMOVED));
     ASSERT_EQ(ShutdownPrivilege(), Privilege::Absent);
     EXPECT_FALSE(RestartComputer());
