@@ -10,23 +10,13 @@
 #include "adapter_registry.h"
 #include "box_recorder.h"
 #include "driver.h"
+#include "expectations.h"
 #include "resource.h"
 
 namespace {
 
 const wchar_t kCaption[] = L"linkmend v2.03";
-const wchar_t kSuccessText[] = L"Операция успешно выполнена";
-const wchar_t kAdministratorText[] =
-    L"Попробуйте запустить программу из-под учетной записи, обладающей правами администратора";
-const wchar_t kRestartQuestion[] =
-    L"Для вступления изменений в силу необходима перезагрузка.\nПерезагрузить компьютер сейчас?";
 const wchar_t kRunOnce[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
-bool IsSystemError(const SeenBox& box, DWORD code) {
-    const std::wstring prefix = L"Error " + std::to_wstring(code) + L": ";
-    return box.text.compare(0, prefix.size(), prefix) == 0 && box.text.size() > prefix.size() &&
-           box.caption == L"Ошибка" && box.owner == nullptr;
-}
 
 bool IsAdministratorBox(const SeenBox& box, HWND dialog) {
     return box.text == kAdministratorText && box.caption == L"Ошибка" && box.owner == dialog;
@@ -110,16 +100,6 @@ class WanDialog : public ::testing::Test {
 
     std::wstring Count() const { return driver::ControlText(program_.dialog, IDC_ENDPOINTS); }
 
-    static void ExpectStored(int number, DWORD wan, DWORD max) {
-        const StoredValue storedWan = ReadStored(number, L"WanEndpoints");
-        const StoredValue storedMax = ReadStored(number, L"MaxWanEndpoints");
-        EXPECT_TRUE(storedWan.present && storedMax.present);
-        EXPECT_EQ(storedWan.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(storedMax.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(storedWan.value, wan);
-        EXPECT_EQ(storedMax.value, max);
-    }
-
     driver::Program program_;
 };
 
@@ -138,7 +118,7 @@ TEST_F(WanDialog, WithoutTheAdapterOneSystemErrorBoxThenZero) {
     AddOtherAdapters(3);
     const std::vector<SeenBox> boxes = Start();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_FILE_NOT_FOUND)) << boxes[0].text.size();
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_FILE_NOT_FOUND)) << boxes[0].text.size();
     EXPECT_EQ(Count(), L"0");
 }
 
@@ -149,7 +129,7 @@ TEST_F(WanDialog, UpperCaseComponentIdIsNotTheAdapter) {
         .Dword(L"MaxWanEndpoints", 3);
     const std::vector<SeenBox> boxes = Start();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(Count(), L"0");
 }
 
@@ -163,10 +143,10 @@ TEST_F(WanDialog, UnreadableMaxWanEndpointsGivesABoxAndTheCountIsStillShown) {
     InstanceKey(0).String(L"ComponentId", L"ms_pppoeminiport").Dword(L"WanEndpoints", 4);
     const std::vector<SeenBox> boxes = Start();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(Count(), L"4");
     ExpectSuccess(Apply(L"4"));
-    ExpectStored(0, 4, 4);
+    ExpectStoredCounts(0, 4, 4);
 }
 
 // ---- "Применить" and the question on closing
@@ -187,7 +167,7 @@ TEST_F(WanDialog, ApplyWritesTheCountAndItsMaximum) {
     EXPECT_TRUE(Start().empty());
     for (const Case& c : cases) {
         ExpectSuccess(Apply(c.text));
-        ExpectStored(0, c.wan, c.max);
+        ExpectStoredCounts(0, c.wan, c.max);
     }
     // The last count differs from the one read: closing asks, and "No" closes as usual.
     const std::vector<SeenBox> question = Close(IDNO);
@@ -221,7 +201,7 @@ TEST_F(WanDialog, PressingApplyTwiceWritesAgainAndReportsEachTime) {
     ExpectSuccess(Apply(L"2"));
     InstanceKey(0).Dword(L"WanEndpoints", 9).Dword(L"MaxWanEndpoints", 9);
     ExpectSuccess(Apply(L"2"));
-    ExpectStored(0, 2, 3);
+    ExpectStoredCounts(0, 2, 3);
     EXPECT_TRUE(Close(IDNO).empty()); // the count read was applied: no question
 }
 
@@ -241,9 +221,9 @@ TEST_F(WanDialog, FailedWriteOfAnotherCountStillAsksOnClosing) {
     EXPECT_TRUE(Start().empty());
     const std::vector<SeenBox> boxes = Apply(L"5");
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_ACCESS_DENIED)) << boxes[0].text.size();
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_ACCESS_DENIED)) << boxes[0].text.size();
     EXPECT_TRUE(IsAdministratorBox(boxes[1], program_.dialog));
-    ExpectStored(0, 2, 3);
+    ExpectStoredCounts(0, 2, 3);
     const std::vector<SeenBox> question = Close(IDNO);
     ASSERT_EQ(question.size(), 1u);
     EXPECT_EQ(question[0].text, kRestartQuestion);
@@ -260,7 +240,7 @@ TEST_F(WanDialog, ClassKeyWithoutFullAccessShowsZeroAndApplyOnlyTheAdministrator
     const std::vector<SeenBox> boxes = Apply(L"3");
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(IsAdministratorBox(boxes[0], program_.dialog));
-    ExpectStored(0, 2, 3);
+    ExpectStoredCounts(0, 2, 3);
 }
 
 TEST_F(WanDialog, InstanceKeyThatCannotBeOpenedShowsItsErrorAndZero) {
@@ -270,7 +250,7 @@ TEST_F(WanDialog, InstanceKeyThatCannotBeOpenedShowsItsErrorAndZero) {
     ASSERT_TRUE(closed.applied());
     const std::vector<SeenBox> boxes = Start();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_ACCESS_DENIED));
     EXPECT_EQ(Count(), L"0");
 }
 

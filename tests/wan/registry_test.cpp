@@ -10,14 +10,11 @@
 
 #include "adapter_registry.h"
 #include "box_recorder.h"
+#include "expectations.h"
 #include "import_patch.h"
 #include "resource.h"
 
 namespace {
-
-const wchar_t kSuccessText[] = L"Операция успешно выполнена";
-const wchar_t kAdministratorText[] =
-    L"Попробуйте запустить программу из-под учетной записи, обладающей правами администратора";
 
 // Every RegSetValueExW the code makes while a WriteWatch exists, optionally failing one value.
 struct WriteWatch {
@@ -48,12 +45,6 @@ WriteWatch::WriteWatch(const wchar_t* failing)
 
 WriteWatch::~WriteWatch() {
     gWatch = nullptr;
-}
-
-bool IsSystemError(const SeenBox& box, DWORD code) {
-    const std::wstring prefix = L"Error " + std::to_wstring(code) + L": ";
-    return box.text.compare(0, prefix.size(), prefix) == 0 && box.text.size() > prefix.size() &&
-           box.caption == L"Ошибка" && box.owner == nullptr && box.icon == IDI_ERROR;
 }
 
 // A window with the count box, standing in for the main dialog, and the record the dialog
@@ -126,16 +117,6 @@ class WanRegistry : public ::testing::Test {
         EXPECT_EQ(box.icon, IDI_ERROR);
     }
 
-    void ExpectStored(int number, DWORD wan, DWORD max) const {
-        const StoredValue storedWan = ReadStored(number, L"WanEndpoints");
-        const StoredValue storedMax = ReadStored(number, L"MaxWanEndpoints");
-        EXPECT_TRUE(storedWan.present && storedMax.present);
-        EXPECT_EQ(storedWan.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(storedMax.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(storedWan.value, wan);
-        EXPECT_EQ(storedMax.value, max);
-    }
-
     HWND window_ = nullptr;
     WanEndpointState* record_ = nullptr;
 };
@@ -171,7 +152,8 @@ TEST_F(WanRegistry, WithoutTheAdapterOneSystemErrorBoxAndZero) {
     AddOtherAdapters(3);
     const std::vector<SeenBox> boxes = Open();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_FILE_NOT_FOUND)) << boxes[0].text;
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_FILE_NOT_FOUND)) << boxes[0].text.size();
+    EXPECT_EQ(boxes[0].icon, IDI_ERROR);
     EXPECT_EQ(CountText(), L"0");
     EXPECT_EQ(record_->adapterKey, nullptr);
     EXPECT_EQ(record_->oldWanEndpoints, 0u);
@@ -254,7 +236,7 @@ TEST_F(WanRegistry, UnreadableMaxWanEndpointsIsShownAndTheScanGoesOn) {
         DWORD max = 0;
         const std::vector<SeenBox> boxes = Scan(&found, &wan, &max);
         ASSERT_EQ(boxes.size(), 1u) << c.what;
-        EXPECT_TRUE(IsSystemError(boxes[0], c.code)) << c.what << ": " << boxes[0].text.size();
+        EXPECT_TRUE(IsSystemErrorBox(boxes[0], c.code)) << c.what << ": " << boxes[0].text.size();
         EXPECT_TRUE(found) << c.what;
         EXPECT_EQ(wan, 2u) << c.what;
         EXPECT_EQ(max, 0u) << c.what;
@@ -269,7 +251,7 @@ TEST_F(WanRegistry, UnreadableWanEndpointsIsShownAndTheNextInstanceIsTried) {
     DWORD max = 0;
     std::vector<SeenBox> boxes = Scan(&found, &wan, &max);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_FILE_NOT_FOUND));
     EXPECT_TRUE(found);
     EXPECT_EQ(wan, 5u);
     EXPECT_EQ(max, 6u); // both counts from the one instance found
@@ -279,8 +261,8 @@ TEST_F(WanRegistry, UnreadableWanEndpointsIsShownAndTheNextInstanceIsTried) {
     InstanceKey(0).String(L"ComponentId", L"ms_pppoeminiport").Dword(L"MaxWanEndpoints", 9);
     boxes = Open();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(IsSystemError(boxes[1], ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[1], ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(CountText(), L"0");
     EXPECT_EQ(record_->adapterKey, nullptr);
     EXPECT_EQ(record_->oldMaxWanEndpoints, 0u);
@@ -304,8 +286,8 @@ TEST_F(WanRegistry, WanEndpointsOfOtherSizesIsReadSafely) {
         .Dword(L"MaxWanEndpoints", 3);
     const std::vector<SeenBox> boxes = Open();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_TRUE(IsSystemError(boxes[0], ERROR_MORE_DATA));
-    EXPECT_TRUE(IsSystemError(boxes[1], ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[0], ERROR_MORE_DATA));
+    EXPECT_TRUE(IsSystemErrorBox(boxes[1], ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(CountText(), L"0");
 }
 
@@ -343,7 +325,7 @@ TEST_F(WanRegistry, FailedWritesShowOnlyTheAdministratorBox) {
         }
         ASSERT_EQ(boxes.size(), 1u);
         ExpectAdministratorBox(boxes[0]);
-        ExpectStored(0, 2, c.storedMax);
+        ExpectStoredCounts(0, 2, c.storedMax);
         EXPECT_EQ(record_->newWanEndpoints, 8u); // a failed write still counts as a change
         TearDown();
         SetUp();
@@ -362,8 +344,8 @@ TEST_F(WanRegistry, WithoutTheAdapterApplyWritesNothingAnywhere) {
     }
     ASSERT_EQ(boxes.size(), 1u);
     ExpectAdministratorBox(boxes[0]);
-    ExpectStored(0, 7, 7);
-    ExpectStored(1, 7, 7);
+    ExpectStoredCounts(0, 7, 7);
+    ExpectStoredCounts(1, 7, 7);
     EXPECT_EQ(record_->newWanEndpoints, 3u);
 }
 
@@ -374,7 +356,7 @@ TEST_F(WanRegistry, WithoutARecordApplyFailsWithTheAdministratorBox) {
     const std::vector<SeenBox> boxes = Apply(L"4");
     ASSERT_EQ(boxes.size(), 1u);
     ExpectAdministratorBox(boxes[0]);
-    ExpectStored(0, 2, 3);
+    ExpectStoredCounts(0, 2, 3);
 }
 
 } // namespace

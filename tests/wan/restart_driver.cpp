@@ -9,6 +9,7 @@
 
 #include "adapter_registry.h"
 #include "driver.h"
+#include "expectations.h"
 #include "resource.h"
 
 namespace {
@@ -64,13 +65,12 @@ int main() {
 
     driver::SetControlText(program.dialog, IDC_ENDPOINTS, L"3");
     driver::Click(program.dialog, IDC_APPLY);
-    HWND box = ExpectBox(program, L"Операция успешно выполнена");
+    HWND box = ExpectBox(program, kSuccessText);
     if (box == nullptr || !driver::AnswerMessageBox(box, IDOK)) return Fail("no success box");
     Report("applied 3");
 
     driver::PressKey(program, VK_ESCAPE);
-    box = ExpectBox(program, L"Для вступления изменений в силу необходима перезагрузка.\n"
-                             L"Перезагрузить компьютер сейчас?");
+    box = ExpectBox(program, kRestartQuestion);
     if (box == nullptr) return Fail("no restart question");
     PostMessageW(GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
     Report("answered yes");
