@@ -5,6 +5,8 @@
 # one it runs it on a private Xvfb display with a private sound server, saves a picture of the
 # dialog with its title bar to docs/screenshot.png and the first SECONDS (default 6) of the music
 # it played to BUILD/linkmend-music.wav, then closes it with Esc.
+# The program runs beside the RAS stand-in DLLs (Wine's own RAS only pretends), so either
+# "Создать подключение" button shows the stand-in wizard and writes a real phonebook entry.
 # LINKMEND_BUILD_DIR chooses the build tree (default build/win32).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,14 +18,14 @@ build=${LINKMEND_BUILD_DIR:-build/win32}
 
 scripts/setup.sh
 cmake --preset win32 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target linkmend linkmend_showcase
+cmake --build "$build" -j2
 build=$(cd "$build" && pwd)
-export WINEDEBUG=-all WINEPREFIX
+export WINEDEBUG=-all WINEPREFIX WINEDLLOVERRIDES="rasapi32,rasdlg=n"
 WINEPREFIX=$(linkmend_wine_prefix "$build")
 
 if [ -n "${DISPLAY:-}" ]; then
     pactl info >/dev/null 2>&1 || echo "no sound server answers: linkmend.exe runs without music"
-    wine "$build/app/linkmend.exe"
+    wine "$build/standin/linkmend.exe"
     exit 0
 fi
 
