@@ -1,19 +1,17 @@
 // The mixer: resamples every voice with linear interpolation, applies its gains and gain ramps,
 // adds it into the float mix buffer and moves it through its forward or ping-pong loop.
 #include "mixer.h"
+#include "mixer_loops.h"
 
 #include <cmath>
-#include <emmintrin.h>
 
 namespace {
 
 constexpr float kGainScale = 0.003921569f;   // the float nearest to 1/255
 constexpr float kRampScale = 2.8212724e-05f; // the float nearest to 1/(255 x 139)
 const int32_t kRampFrames = 139;
-const uint64_t kSlowStepDivisor = 97391; // stands in for a step below 2^-24 frame per frame
-const double kFractionScale = 1.0 / 2147483648.0; // 2^-31: a scaled sample value to a sample value
-const uint64_t kFixedOne = uint64_t(1) << 32;     // one frame in 32.32 fixed point
-const uint64_t kEvenMask = ~uint64_t(1);
+const uint64_t kSlowStepDivisor = 97391;      // stands in for a step below 2^-24 frame per frame
+const uint64_t kFixedOne = uint64_t(1) << 32; // one frame in 32.32 fixed point
 
 static_assert(kGainScale == float(1.0 / 255), "gain scale must be the float nearest 1/255");
 static_assert(kRampScale == float(1.0 / 35445), "ramp scale must be the float nearest 1/35445");
@@ -44,84 +42,6 @@ int64_t FixedFrames(uint32_t frames) {
 void StorePosition(Voice& voice, int64_t x) {
     voice.position = static_cast<uint32_t>(static_cast<uint64_t>(x) >> 32);
     voice.fraction = static_cast<uint32_t>(x);
-}
-
-// The interpolated sample value a + f x (b - a) at 32.32 position x, with f the top 31 bits of
-// the fraction, times 2^31: an exact integer (48 bits), so that the value itself is exact in double
-// and scaling by 2^-31 (a power of two) changes no rounding wherever it is applied.
-inline int64_t ScaledSample(const int16_t* data, uint64_t x) {
-    int32_t whole = static_cast<int32_t>(static_cast<uint32_t>(x >> 32));
-    int64_t a = data[whole];
-    int64_t difference = data[whole + 1] - a;
-    int64_t f = static_cast<uint32_t>(x) >> 1;
-    return a * 2147483648 + f * difference;
-}
-
-// Adds s x gain to both sides of one frame: left and right as one pair of doubles (low lane
-// left), each sum made in double precision and stored back as floats.
-inline void AddFrame(float* out, __m128d s, __m128d gains) {
-    __m128 frame = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(out)));
-    __m128d sum = _mm_add_pd(_mm_cvtps_pd(frame), _mm_mul_pd(s, gains));
-    _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(sum)));
-}
-
-// The position keeps 31 fractional bits from frame to frame: the lowest bit is cleared before
-// each move. `move` is the step, or its two's complement when moving backward. After the first
-// move the lowest bit of x is the move's own, so each later move adds the move without its lowest
-// bit: the stride.
-inline uint64_t Move(uint64_t x, uint64_t move) {
-    return (x & kEvenMask) + move;
-}
-inline uint64_t Stride(uint64_t move) {
-    return move & kEvenMask;
-}
-
-inline __m128d ScaledValue(const int16_t* data, uint64_t x) {
-    return _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
-}
-
-// A voice without a ramp: after the first frame two frames per pass, gains held in registers,
-// no bound test. The gains carry the 2^-31 of the scaled sample values: s x g is then one
-// rounding, as when s itself is multiplied.
-uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
-                   double rightGain, float* out, uint32_t frames) {
-    if (frames == 0) return x;
-    const __m128d gains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
-    const uint64_t stride = Stride(move);
-    AddFrame(out, ScaledValue(data, x), gains);
-    x = Move(x, move);
-    out += 2;
-    uint32_t pairs = (frames - 1) / 2;
-    for (uint32_t i = 0; i < pairs; ++i, out += 4) {
-        __m128d s0 = ScaledValue(data, x);
-        __m128d s1 = ScaledValue(data, x + stride);
-        x += 2 * stride;
-        AddFrame(out, s0, gains);
-        AddFrame(out + 2, s1, gains);
-    }
-    if ((frames - 1) & 1) {
-        AddFrame(out, ScaledValue(data, x), gains);
-        x += stride;
-    }
-    return x;
-}
-
-// A ramping voice: each frame adds with the running gains, then moves them by their steps.
-uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains, __m128d steps,
-                 float* out, uint32_t frames) {
-    for (uint32_t i = 0; i < frames; ++i, out += 2) {
-        double s = static_cast<double>(ScaledSample(data, x)) * kFractionScale;
-        AddFrame(out, _mm_set1_pd(s), gains);
-        x = Move(x, move);
-        gains = _mm_add_pd(gains, steps);
-    }
-    return x;
-}
-
-// Where `frames` moves would leave x, without visiting the frames between: a silent voice.
-uint64_t AdvanceSilently(uint64_t x, uint64_t move, uint32_t frames) {
-    if (frames == 0) return x;
-    return Move(x, move) + Stride(move) * (frames - 1);
 }
 
 // Step 1: the 32.32 distance to the next boundary; false when the voice lies beyond it. A voice

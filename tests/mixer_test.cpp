@@ -1,6 +1,7 @@
 // The mixer: interpolation and gains, the 139-frame ramp, loops and their reflections, the end of
 // an unlooped sample, silent voices, and reads that stay inside the sample record.
 #include "mixer.h"
+#include "mixer_loops.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,12 @@ class MixerTest : public ::testing::Test {
         std::vector<float> buffer(2 * n, 0.0f);
         MixVoices(buffer.data(), n);
         return buffer;
+    }
+
+    static std::vector<uint32_t> Bits(const std::vector<float>& buffer) {
+        std::vector<uint32_t> bits(buffer.size());
+        std::memcpy(bits.data(), buffer.data(), 4 * buffer.size());
+        return bits;
     }
 
     static std::vector<float> Lefts(const std::vector<float>& buffer) {
@@ -288,7 +295,7 @@ TEST_F(MixerTest, SilentVoiceMovesExactlyLikeAMixedOne) {
                 std::vector<float> before(2 * n, 0.25f);
                 std::vector<float> buffer = before;
                 MixVoices(buffer.data(), n);
-                ASSERT_EQ(0, std::memcmp(before.data(), buffer.data(), 4 * buffer.size()));
+                ASSERT_EQ(Bits(before), Bits(buffer));
                 std::swap(gPlayer.voices[0], mixed);
                 MixVoices(buffer.data(), n);
                 std::swap(gPlayer.voices[0], mixed);
@@ -309,6 +316,42 @@ TEST_F(MixerTest, VoicesAreSummedIntoTheSameFrames) {
     std::vector<float> out = Mix(4);
     EXPECT_EQ(out[0], 70.0f);
     EXPECT_EQ(out[1], -30.0f);
+}
+
+// The AVX2 loop (where the processor has it) and the SSE2 loop give the same bits: the same
+// voices from the same buffer end in the same buffer and the same voice state.
+TEST_F(MixerTest, BothSteadyLoopsGiveTheSameBits) {
+    std::mt19937 random(7);
+    std::vector<int16_t> data(5000);
+    for (int16_t& frame : data) frame = static_cast<int16_t>(random());
+    const uint8_t loopTypes[] = {0, 1, 2};
+    bool avx2 = gMixWithAvx2;
+    for (int trial = 0; trial < 300; ++trial) {
+        auto s = MakeSample(data, loopTypes[trial % 3], 700, 3000);
+        std::vector<float> start(2048);
+        for (float& value : start) value = float(int(random() % 20000) - 10000) * 0.37f;
+        SetUp();
+        Voice& voice = SteadyVoice(trial % 64, s->sample, random() % (3 * kOne), random() % 129,
+                                   random() % 129);
+        voice.position = random() % 4000;
+        voice.fraction = static_cast<uint32_t>(random());
+        const Voice before = voice;
+        uint32_t n = 1 + random() % 1024;
+        std::vector<float> results[2] = {start, start};
+        Voice after[2];
+        for (int loop = 0; loop < 2; ++loop) {
+            gMixWithAvx2 = loop == 0 ? false : avx2;
+            voice = before;
+            MixVoices(results[loop].data(), n);
+            after[loop] = voice;
+        }
+        gMixWithAvx2 = avx2;
+        ASSERT_EQ(Bits(results[0]), Bits(results[1])) << trial;
+        ASSERT_EQ(after[0].position, after[1].position) << trial;
+        ASSERT_EQ(after[0].fraction, after[1].fraction) << trial;
+        ASSERT_EQ(after[0].backward, after[1].backward) << trial;
+        ASSERT_EQ(after[0].sample, after[1].sample) << trial;
+    }
 }
 
 // Any voice state, however odd, mixes without reading outside its sample's frames (checked by

@@ -3,6 +3,7 @@
 // been fetched; the cost of a start (load and the 16 pre-rendered blocks); and the memory the
 // player takes. A rate counter "x_realtime" is the render speed as a multiple of real time.
 #include "builtin_tune.h"
+#include "mixer_loops.h"
 #include "module_image.h"
 #include "player.h"
 #include "sources.h"
@@ -90,6 +91,20 @@ void BM_RenderRealModule(benchmark::State& state) {
     RenderSpeed(state, RealImage());
 }
 
+// The same with the SSE2 loop only (what a processor without AVX2 runs).
+void WithoutAvx2(benchmark::State& state, const std::string& image) {
+    bool avx2 = gMixWithAvx2;
+    gMixWithAvx2 = false;
+    RenderSpeed(state, image);
+    gMixWithAvx2 = avx2;
+}
+void BM_Render4ChannelBuiltinSse2(benchmark::State& state) {
+    WithoutAvx2(state, BuiltinImage());
+}
+void BM_Render32Channels64VoicesSse2(benchmark::State& state) {
+    WithoutAvx2(state, BusyModule());
+}
+
 // A start as PlayModule makes it, without device and thread: load, then the 16 blocks.
 void BM_StartBuiltin(benchmark::State& state) {
     std::string image = BuiltinImage();
@@ -121,10 +136,13 @@ void ReportMemory() {
 BENCHMARK(BM_Render4ChannelBuiltin)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Render32Channels64Voices)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderRealModule)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Render4ChannelBuiltinSse2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Render32Channels64VoicesSse2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartBuiltin)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     ReportMemory();
+    std::printf("steady loop: %s\n", gMixWithAvx2 ? "AVX2" : "SSE2");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

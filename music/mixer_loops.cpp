@@ -1,0 +1,170 @@
+// The mixer's per-frame loops. Every sample value is formed exactly (in integers or in double),
+// so the SSE2 and the AVX2 loops round the same products and sums and give the same bits.
+#include "mixer_loops.h"
+
+#include <cstring>
+#include <immintrin.h>
+
+#if defined(__GNUC__)
+#define LINKMEND_TARGET_AVX2 __attribute__((target("avx2")))
+#else
+#define LINKMEND_TARGET_AVX2
+#endif
+
+namespace {
+
+const double kFractionScale = 1.0 / 2147483648.0; // 2^-31: a scaled sample value to a value
+const uint64_t kEvenMask = ~uint64_t(1);
+
+// AVX2 with the system saving its registers; the compiler's own check looks at both.
+bool ProcessorHasAvx2() {
+#if defined(__GNUC__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+// The interpolated sample value a + f x (b - a) at 32.32 position x, with f the top 31 bits of
+// the fraction, times 2^31: an exact integer (48 bits), so that the value itself is exact in double
+// and scaling by 2^-31 (a power of two) changes no rounding wherever it is applied.
+inline int64_t ScaledSample(const int16_t* data, uint64_t x) {
+    int32_t whole = static_cast<int32_t>(static_cast<uint32_t>(x >> 32));
+    int64_t a = data[whole];
+    int64_t difference = data[whole + 1] - a;
+    int64_t f = static_cast<uint32_t>(x) >> 1;
+    return a * 2147483648 + f * difference;
+}
+
+// Adds s x gain to both sides of one frame: left and right as one pair of doubles (low lane
+// left), each sum made in double precision and stored back as floats.
+inline void AddFrame(float* out, __m128d s, __m128d gains) {
+    __m128 frame = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(out)));
+    __m128d sum = _mm_add_pd(_mm_cvtps_pd(frame), _mm_mul_pd(s, gains));
+    _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(sum)));
+}
+
+// The position keeps 31 fractional bits from frame to frame: the lowest bit is cleared before
+// each move. `move` is the step, or its two's complement when moving backward. After the first
+// move the lowest bit of x is the move's own, so each later move adds the move without its lowest
+// bit: the stride.
+inline uint64_t Move(uint64_t x, uint64_t move) {
+    return (x & kEvenMask) + move;
+}
+inline uint64_t Stride(uint64_t move) {
+    return move & kEvenMask;
+}
+
+inline __m128d ScaledValue(const int16_t* data, uint64_t x) {
+    return _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
+}
+
+// A voice without a ramp: after the first frame two frames per pass, gains held in registers,
+// no bound test. The gains carry the 2^-31 of the scaled sample values: s x g is then one
+// rounding, as when s itself is multiplied.
+uint64_t MixSteadySse2(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
+                       double rightGain, float* out, uint32_t frames) {
+    if (frames == 0) return x;
+    const __m128d gains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
+    const uint64_t stride = Stride(move);
+    AddFrame(out, ScaledValue(data, x), gains);
+    x = Move(x, move);
+    out += 2;
+    uint32_t pairs = (frames - 1) / 2;
+    for (uint32_t i = 0; i < pairs; ++i, out += 4) {
+        __m128d s0 = ScaledValue(data, x);
+        __m128d s1 = ScaledValue(data, x + stride);
+        x += 2 * stride;
+        AddFrame(out, s0, gains);
+        AddFrame(out + 2, s1, gains);
+    }
+    if ((frames - 1) & 1) {
+        AddFrame(out, ScaledValue(data, x), gains);
+        x += stride;
+    }
+    return x;
+}
+
+// Frames a and b at position x as one 32-bit word: a in the low half, b in the high half.
+inline int32_t FramePair(const int16_t* data, uint64_t x) {
+    int32_t pair;
+    std::memcpy(&pair, data + static_cast<int32_t>(static_cast<uint32_t>(x >> 32)), sizeof pair);
+    return pair;
+}
+
+// The steady loop four frames at a time: the four positions in one register, the frame pairs
+// (a, b) gathered as 32-bit words, the values formed exactly in double (a + f x (b - a), all
+// parts exact) and the eight sums made in double and stored back as floats.
+LINKMEND_TARGET_AVX2
+uint64_t MixSteadyAvx2(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
+                       double rightGain, float* out, uint32_t frames) {
+    if (frames == 0) return x;
+    const __m128d pairGains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
+    AddFrame(out, ScaledValue(data, x), pairGains);
+    x = Move(x, move);
+    out += 2;
+    const uint64_t stride = Stride(move);
+    const uint64_t end = x + stride * (frames - 1);
+    const __m256d gains = _mm256_setr_pd(leftGain, rightGain, leftGain, rightGain);
+    const __m256d scale = _mm256_set1_pd(kFractionScale);
+    const __m256i wholesThenFractions = _mm256_setr_epi32(1, 3, 5, 7, 0, 2, 4, 6);
+    const __m256i fourStrides = _mm256_set1_epi64x(static_cast<int64_t>(4 * stride));
+    __m256i positions = _mm256_setr_epi64x(
+        static_cast<int64_t>(x), static_cast<int64_t>(x + stride),
+        static_cast<int64_t>(x + 2 * stride), static_cast<int64_t>(x + 3 * stride));
+    uint32_t quads = (frames - 1) / 4;
+    for (uint32_t i = 0; i < quads; ++i, out += 8) {
+        __m256i split = _mm256_permutevar8x32_epi32(positions, wholesThenFractions);
+        __m128i pairs =
+            _mm_setr_epi32(FramePair(data, x), FramePair(data, x + stride),
+                           FramePair(data, x + 2 * stride), FramePair(data, x + 3 * stride));
+        __m128i a = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
+        __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), a);
+        __m128i f = _mm_srli_epi32(_mm256_extracti128_si256(split, 1), 1);
+        __m256d s = _mm256_add_pd(_mm256_cvtepi32_pd(a),
+                                  _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(f), scale),
+                                                _mm256_cvtepi32_pd(difference)));
+        __m256 frames8 = _mm256_loadu_ps(out);
+        __m256d first = _mm256_cvtps_pd(_mm256_castps256_ps128(frames8));
+        __m256d second = _mm256_cvtps_pd(_mm256_extractf128_ps(frames8, 1));
+        first = _mm256_add_pd(first, _mm256_mul_pd(_mm256_permute4x64_pd(s, 0x50), gains));
+        second = _mm256_add_pd(second, _mm256_mul_pd(_mm256_permute4x64_pd(s, 0xFA), gains));
+        _mm256_storeu_ps(out, _mm256_set_m128(_mm256_cvtpd_ps(second), _mm256_cvtpd_ps(first)));
+        positions = _mm256_add_epi64(positions, fourStrides);
+        x += 4 * stride;
+    }
+    for (uint32_t i = quads * 4 + 1; i < frames; ++i, out += 2) {
+        AddFrame(out, ScaledValue(data, x), pairGains);
+        x += stride;
+    }
+    return end;
+}
+
+} // namespace
+
+bool gMixWithAvx2 = ProcessorHasAvx2();
+
+uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
+                   double rightGain, float* out, uint32_t frames) {
+    if (gMixWithAvx2) return MixSteadyAvx2(data, x, move, leftGain, rightGain, out, frames);
+    return MixSteadySse2(data, x, move, leftGain, rightGain, out, frames);
+}
+
+// A ramping voice: each frame adds with the running gains, then moves them by their steps.
+uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains, __m128d steps,
+                 float* out, uint32_t frames) {
+    for (uint32_t i = 0; i < frames; ++i, out += 2) {
+        double s = static_cast<double>(ScaledSample(data, x)) * kFractionScale;
+        AddFrame(out, _mm_set1_pd(s), gains);
+        x = Move(x, move);
+        gains = _mm_add_pd(gains, steps);
+    }
+    return x;
+}
+
+// Where `frames` moves would leave x, without visiting the frames between: a silent voice.
+uint64_t AdvanceSilently(uint64_t x, uint64_t move, uint32_t frames) {
+    if (frames == 0) return x;
+    return Move(x, move) + Stride(move) * (frames - 1);
+}
