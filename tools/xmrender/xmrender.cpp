@@ -35,10 +35,11 @@ struct Options {
     long volume = -1;   // -1: not given
 };
 
-int Usage() {
-    std::fprintf(stderr, "usage: xmrender [--seconds N] [--volume V] (IN.xm | --builtin) OUT.wav\n"
+// The usage text on `stream`; returns `status` for main to return.
+int Usage(FILE* stream, int status) {
+    std::fprintf(stream, "usage: xmrender [--seconds N] [--volume V] (IN.xm | --builtin) OUT.wav\n"
                          "       OUT.wav may be - for standard output\n");
-    return 2;
+    return status;
 }
 
 bool ParseNumber(const char* text, double& value) {
@@ -170,7 +171,8 @@ bool WriteWav(const Options& options, const std::string& image, uint32_t flags, 
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseOptions(argc, argv, options)) return Usage();
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return Usage(stdout, 0);
+    if (!ParseOptions(argc, argv, options)) return Usage(stderr, 2);
     std::string image;
     if (!ReadInput(options, image)) return 1;
     if (options.volume >= 0) SetPlayerVolume(static_cast<uint32_t>(options.volume));
