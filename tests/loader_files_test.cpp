@@ -2,7 +2,7 @@
 // modules) and a large real module from a Debian package.
 #include "module_checks.h"
 #include "module_snapshot.h"
-#include "snapshot_spec.h"
+#include "snapshot_plan.h"
 #include "test_paths.h"
 #include "xm_builder.h"
 
@@ -78,10 +78,10 @@ TEST(LoaderFiles, LargeRealModuleRoundTripsThroughTheCompactedLayout) {
     if (image.empty()) GTEST_SKIP() << kRealModule << " is absent: run scripts/fetch-real-xm.sh";
     ASSERT_TRUE(LoadModuleImage(image.data(), image.size()));
     ModuleSnapshot original = TakeSnapshot();
-    std::string compacted = WriteXm(SpecFromSnapshot(original, XmLayout::Compacted));
+    std::string compacted = WriteXm(PlanFromSnapshot(original, XmLayout::Compacted));
     ASSERT_TRUE(LoadModuleImage(compacted.data(), compacted.size()));
     EXPECT_EQ(FirstDifference(original, TakeSnapshot()), "");
-    std::string expanded = WriteXm(SpecFromSnapshot(TakeSnapshot(), XmLayout::Standard));
+    std::string expanded = WriteXm(PlanFromSnapshot(TakeSnapshot(), XmLayout::Standard));
     ASSERT_TRUE(LoadModuleImage(expanded.data(), expanded.size()));
     EXPECT_EQ(FirstDifference(original, TakeSnapshot()), "");
 }

@@ -35,10 +35,10 @@ TEST(LoaderTruncation, EveryCutOfAModuleLoadsOrFailsAsTruncated) {
 // Cut inside the first sample's data: its missing differences are 0, so its frames from the cut
 // on repeat the last frame present, and the samples behind it are all zero.
 TEST(LoaderTruncation, MissingBytesReadAsZeroBehindTheLastPatternHeader) {
-    XmModuleSpec spec = EveryFeatureModule();
+    XmModulePlan plan = EveryFeatureModule();
     size_t dataBytes = 0;
-    for (const XmSampleSpec& sample : spec.instruments[1].samples) dataBytes += sample.data.size();
-    std::string image = WriteXm(spec);
+    for (const XmSamplePlan& sample : plan.instruments[1].samples) dataBytes += sample.data.size();
+    std::string image = WriteXm(plan);
     size_t firstData = image.size() - dataBytes;
     std::string cut = image.substr(0, firstData + 10);
     ASSERT_TRUE(LoadModuleImage(cut.data(), cut.size()));
@@ -62,10 +62,10 @@ TEST(LoaderTruncation, ImagesShorterThanTheirFixedHeaderFail) {
 }
 
 TEST(LoaderTruncation, OrderEntriesTheModuleLacksAreZero) {
-    XmModuleSpec spec = MinimalModule(XmLayout::Compacted);
-    spec.orders = {0};
-    spec.songLengthField = 200; // the module holds 1 entry, then the pattern
-    std::string image = WriteXm(spec);
+    XmModulePlan plan = MinimalModule(XmLayout::Compacted);
+    plan.orders = {0};
+    plan.songLengthField = 200; // the module holds 1 entry, then the pattern
+    std::string image = WriteXm(plan);
     std::memset(gPlayer.song.header, 0x77, sizeof gPlayer.song.header);
     ASSERT_TRUE(LoadModuleImage(image.data(), image.size()));
     EXPECT_EQ(song.songLength, 200);
@@ -74,46 +74,46 @@ TEST(LoaderTruncation, OrderEntriesTheModuleLacksAreZero) {
 }
 
 TEST(LoaderHostile, SizesThatWouldWrapOrSeekOutsideFailCleanly) {
-    XmModuleSpec header = MinimalModule();
+    XmModulePlan header = MinimalModule();
     header.headerSize = 0xFFFFFFF0;
-    EXPECT_EQ(LoadSpecFailure(header), LoadFailure::Truncated);
+    EXPECT_EQ(LoadPlanFailure(header), LoadFailure::Truncated);
 
-    XmModuleSpec instrument = MinimalModule();
+    XmModulePlan instrument = MinimalModule();
     instrument.instruments.push_back(InstrumentWith({Sample8({1})}));
     instrument.instruments[0].size = 0xFFFFFFFF;
-    EXPECT_EQ(LoadSpecFailure(instrument), LoadFailure::Truncated);
+    EXPECT_EQ(LoadPlanFailure(instrument), LoadFailure::Truncated);
 
     // An instrument size of 0 goes back over its own header: its samples' headers are read
     // from the instrument header itself, and the load ends without harm.
-    XmModuleSpec zero = MinimalModule();
+    XmModulePlan zero = MinimalModule();
     zero.instruments.push_back(InstrumentWith({Sample8({1})}));
     zero.instruments[0].size = 0;
     zero.instruments.resize(40, zero.instruments[0]);
-    LoadSpec(zero);
+    LoadPlan(zero);
 }
 
 TEST(LoaderHostile, HugeDeclaredPatternsCostOnlyTheBytesPresent) {
-    XmModuleSpec spec = MinimalModule();
-    spec.channels = 32;
-    spec.patterns[0].rows = 0xFFFF;
-    spec.patterns[0].data = "\x81\x31";
-    spec.patterns[0].packedSizeField = 0xFFFF;
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.channels = 32;
+    plan.patterns[0].rows = 0xFFFF;
+    plan.patterns[0].data = "\x81\x31";
+    plan.patterns[0].packedSizeField = 0xFFFF;
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.patterns[0].rowCount, 0xFFFF);
     EXPECT_EQ(song.patterns[0].cells[0].note, 0x31);
     EXPECT_EQ(song.patterns[0].cells[0xFFFF * 32 - 1].note, 0);
 }
 
 TEST(LoaderHostile, HugeDeclaredSamplesWithoutDataCostNoDecoding) {
-    XmModuleSpec spec = MinimalModule();
-    XmSampleSpec huge;
+    XmModulePlan plan = MinimalModule();
+    XmSamplePlan huge;
     huge.length = (1u << 22) - 1;
     huge.type = 2;
     huge.loopStart = 5;
     huge.loopLength = 0xFFFFFFFF;
-    spec.instruments.push_back(InstrumentWith(std::vector<XmSampleSpec>(16, huge)));
-    spec.instruments.resize(255, spec.instruments[0]);
-    ASSERT_TRUE(LoadSpec(spec));
+    plan.instruments.push_back(InstrumentWith(std::vector<XmSamplePlan>(16, huge)));
+    plan.instruments.resize(255, plan.instruments[0]);
+    ASSERT_TRUE(LoadPlan(plan));
     const Sample& sample = *song.instruments[0].samples[15];
     EXPECT_EQ(sample.loopStart + sample.loopLength, sample.length);
     EXPECT_EQ(song.instruments[1].samples[0], nullptr); // beyond the end: empty

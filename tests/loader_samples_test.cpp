@@ -9,11 +9,11 @@
 namespace {
 
 // Loads a module whose first instrument holds `samples`; false when the load fails.
-bool LoadSamples(std::vector<XmSampleSpec> samples, int64_t headerSize = -1) {
-    XmModuleSpec spec = MinimalModule();
-    spec.instruments.push_back(InstrumentWith(std::move(samples)));
-    spec.instruments[0].sampleHeaderSize = headerSize;
-    return LoadSpec(spec) != 0;
+bool LoadSamples(std::vector<XmSamplePlan> samples, int64_t headerSize = -1) {
+    XmModulePlan plan = MinimalModule();
+    plan.instruments.push_back(InstrumentWith(std::move(samples)));
+    plan.instruments[0].sampleHeaderSize = headerSize;
+    return LoadPlan(plan) != 0;
 }
 
 const Sample& SampleAt(int slot) {
@@ -27,7 +27,7 @@ std::vector<int> Frames(const Sample& sample, int from, int count) {
 }
 
 TEST(LoaderSamples, HeaderFieldsAreCopied) {
-    XmSampleSpec stored = Sample8({1, 2});
+    XmSamplePlan stored = Sample8({1, 2});
     stored.volume = 48;
     stored.finetune = -16;
     stored.panning = 200;
@@ -45,7 +45,7 @@ TEST(LoaderSamples, HeaderFieldsAreCopied) {
 }
 
 TEST(LoaderSamples, EightBitDifferencesDecodeToScaledFrames) {
-    XmSampleSpec stored;
+    XmSamplePlan stored;
     stored.data = "\x10\xF0\x10";
     stored.length = 3;
     ASSERT_TRUE(LoadSamples({stored}));
@@ -53,7 +53,7 @@ TEST(LoaderSamples, EightBitDifferencesDecodeToScaledFrames) {
 }
 
 TEST(LoaderSamples, SixteenBitDifferencesWrapModulo65536) {
-    XmSampleSpec stored;
+    XmSamplePlan stored;
     stored.type = 0x10;
     stored.data = std::string("\xFF\x7F\x02\x00\x00\x80", 6); // 32767, +2, +32768
     stored.length = 6;
@@ -65,13 +65,13 @@ TEST(LoaderSamples, SixteenBitDifferencesWrapModulo65536) {
 // A 16-bit sample of an odd byte count has length / 2 frames; its last byte is still part of its
 // data, so the next sample's data starts behind it.
 TEST(LoaderSamples, SixteenBitOddByteCountKeepsTheNextSampleInStep) {
-    XmSampleSpec odd;
+    XmSamplePlan odd;
     odd.type = 0x10;
     odd.length = 1001;
     odd.data.assign(1001, '\0');
     odd.data[0] = 0x10;    // first frame 16
     odd.data[1000] = 0x55; // the odd byte
-    XmSampleSpec next = Sample8({7, 8});
+    XmSamplePlan next = Sample8({7, 8});
     ASSERT_TRUE(LoadSamples({odd, next}));
     EXPECT_EQ(SampleAt(0).length, 500u);
     EXPECT_EQ(SampleAt(0).data[499], 16);
@@ -103,7 +103,7 @@ TEST(LoaderSamples, PackedDataOfEvenLengthEndsInAZeroSlot) {
 TEST(LoaderSamples, PackedDataFollowsTheSampleBeforeIt) {
     std::vector<int8_t> table(16, 0);
     table[1] = 10;
-    XmSampleSpec packed = PackedSample(4, table, {0x11, 0x11});
+    XmSamplePlan packed = PackedSample(4, table, {0x11, 0x11});
     ASSERT_TRUE(LoadSamples({Sample8({1, 2, 3}), packed, Sample8({-1})}));
     EXPECT_EQ(Frames(SampleAt(1), 0, 4), (std::vector<int>{2560, 5120, 7680, 10240}));
     EXPECT_EQ(SampleAt(2).data[0], -256);
@@ -130,9 +130,9 @@ TEST(LoaderSamples, LoopsAreNormalisedAndKeptInsideTheSample) {
         {"16-bit halved", 0x11, 16, 64, 1, 8, 32},
     };
     for (const Case& c : cases) {
-        XmSampleSpec stored = RampSample8(100);
+        XmSamplePlan stored = RampSample8(100);
         if (c.type & 0x10) {
-            stored = XmSampleSpec{};
+            stored = XmSamplePlan{};
             stored.length = 200;
             stored.data.assign(200, '\x01');
         }
@@ -154,7 +154,7 @@ TEST(LoaderSamples, GuardFrameRepeatsTheLoopStartOrTheLoopEnd) {
         int guardFrom; // frame whose value the guard takes; -1: the slot stays 0
     } cases[] = {{1, 8}, {2, 39}, {0, -1}, {3, -1}};
     for (const Case& c : cases) {
-        XmSampleSpec stored = RampSample8(40);
+        XmSamplePlan stored = RampSample8(40);
         stored.type = c.type;
         stored.loopStart = 8;
         stored.loopLength = 32;
@@ -167,7 +167,7 @@ TEST(LoaderSamples, GuardFrameRepeatsTheLoopStartOrTheLoopEnd) {
 }
 
 TEST(LoaderSamples, FramesHaveAZeroSlotBeforeAndTwoSpareSlotsAfter) {
-    XmSampleSpec stored = Sample8({100, 100, 100});
+    XmSamplePlan stored = Sample8({100, 100, 100});
     stored.type = 1;
     stored.loopStart = 0;
     stored.loopLength = 3;
@@ -182,7 +182,7 @@ TEST(LoaderSamples, FramesHaveAZeroSlotBeforeAndTwoSpareSlotsAfter) {
 }
 
 TEST(LoaderSamples, SampleHeadersShorterThan18BytesLeaveTheRestZero) {
-    XmSampleSpec stored = Sample8({1, 2, 3, 4});
+    XmSamplePlan stored = Sample8({1, 2, 3, 4});
     stored.volume = 33;
     stored.panning = 99;
     stored.type = 1;
@@ -208,7 +208,7 @@ TEST(LoaderSamples, SamplesOf2To22FramesOrMoreFailBeforeAnyAllocation) {
         {1u << 23, 0x10, false},   {0xFFFFFFFFu, 0, false}, {0xFFFFFFFFu, 0x10, false},
     };
     for (const Case& c : cases) {
-        XmSampleSpec stored;
+        XmSamplePlan stored;
         stored.length = c.length;
         stored.type = c.type;
         EXPECT_EQ(LoadSamples({stored}), c.loads) << c.length;

@@ -23,23 +23,23 @@ void ExpectCell(const Cell& cell, const Cell& expected, const char* what) {
 }
 
 // A module with `instruments` instruments of no samples, for cells that name instruments.
-XmModuleSpec ModuleWithInstruments(int instruments) {
-    XmModuleSpec spec = MinimalModule();
-    spec.instruments.resize(instruments);
-    return spec;
+XmModulePlan ModuleWithInstruments(int instruments) {
+    XmModulePlan plan = MinimalModule();
+    plan.instruments.resize(instruments);
+    return plan;
 }
 
 // ---- Header and song fields.
 
 TEST(LoaderHeader, CompactedLayoutWithZeroIdentificationLoads) {
-    XmModuleSpec spec = MinimalModule(XmLayout::Compacted);
-    spec.name = "built-in tune";
-    spec.channels = 4;
-    spec.restartPosition = 3;
-    spec.flags = 0;
-    spec.tempo = 6;
-    spec.bpm = 125;
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule(XmLayout::Compacted);
+    plan.name = "built-in tune";
+    plan.channels = 4;
+    plan.restartPosition = 3;
+    plan.flags = 0;
+    plan.tempo = 6;
+    plan.bpm = 125;
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_STREQ(gPlayer.songTitle, "built-in tune");
     EXPECT_EQ(song.channelCount, 4u);
     EXPECT_EQ(song.songLength, 1);
@@ -60,18 +60,18 @@ TEST(LoaderHeader, TitleKeepsPrintableBytesAndIsNotEndedByZeroBytes) {
         {"", ""},
     };
     for (const Case& c : cases) {
-        XmModuleSpec spec = MinimalModule();
-        spec.name = c.name;
-        ASSERT_TRUE(LoadSpec(spec));
+        XmModulePlan plan = MinimalModule();
+        plan.name = c.name;
+        ASSERT_TRUE(LoadPlan(plan));
         EXPECT_STREQ(gPlayer.songTitle, c.title);
     }
 }
 
 TEST(LoaderHeader, HeaderSizeOf33PutsTheFirstPatternAt93AndIgnoresLaterOrderBytes) {
-    XmModuleSpec spec = MinimalModule(XmLayout::Compacted);
-    spec.orders = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    spec.patterns[0] = PatternOf(2, std::vector<Cell>(8, CellOf(49, 0, 0, 0, 0)));
-    std::string image = WriteXm(spec);
+    XmModulePlan plan = MinimalModule(XmLayout::Compacted);
+    plan.orders = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    plan.patterns[0] = PatternOf(2, std::vector<Cell>(8, CellOf(49, 0, 0, 0, 0)));
+    std::string image = WriteXm(plan);
     ASSERT_EQ(image[60], 33);
     ASSERT_EQ(image[93 + 5], 2); // the pattern header's row count
     ASSERT_TRUE(LoadModuleImage(image.data(), image.size()));
@@ -87,17 +87,17 @@ TEST(LoaderHeader, SongLengthMustBe1To256) {
         bool loads;
     } cases[] = {{0, false}, {1, true}, {256, true}, {257, false}, {0xFFFF, false}};
     for (const Case& c : cases) {
-        XmModuleSpec spec = MinimalModule();
-        spec.songLengthField = c.length;
-        EXPECT_EQ(LoadSpec(spec) != 0, c.loads) << "song length " << c.length;
+        XmModulePlan plan = MinimalModule();
+        plan.songLengthField = c.length;
+        EXPECT_EQ(LoadPlan(plan) != 0, c.loads) << "song length " << c.length;
         if (!c.loads) {
             EXPECT_EQ(LastLoadFailure(), LoadFailure::SongLength);
         }
     }
-    ASSERT_TRUE(LoadSpec([] {
-        XmModuleSpec spec = MinimalModule();
-        spec.songLengthField = 256;
-        return spec;
+    ASSERT_TRUE(LoadPlan([] {
+        XmModulePlan plan = MinimalModule();
+        plan.songLengthField = 256;
+        return plan;
     }()));
     EXPECT_EQ(song.songLength, 256);
     EXPECT_EQ(song.patternCount, 1); // the standard order table's unused entries are 0
@@ -109,9 +109,9 @@ TEST(LoaderHeader, ChannelCountIsTheLowByteAndMustBe1To32) {
         uint32_t loaded; // 0: the load fails
     } cases[] = {{0, 0}, {1, 1}, {32, 32}, {33, 0}, {0x0104, 4}, {0x0100, 0}};
     for (const Case& c : cases) {
-        XmModuleSpec spec = MinimalModule();
-        spec.channels = c.channels;
-        int loaded = LoadSpec(spec);
+        XmModulePlan plan = MinimalModule();
+        plan.channels = c.channels;
+        int loaded = LoadPlan(plan);
         EXPECT_EQ(loaded != 0, c.loaded != 0) << "channels " << c.channels;
         if (loaded) {
             EXPECT_EQ(song.channelCount, c.loaded);
@@ -125,10 +125,10 @@ TEST(LoaderHeader, ChannelCountIsTheLowByteAndMustBe1To32) {
 // ---- Patterns and cells.
 
 TEST(LoaderPatterns, PatternsNamedOnlyByTheOrderTableAre64EmptyRows) {
-    XmModuleSpec spec = MinimalModule();
-    spec.orders = {0, 11, 3};
-    spec.patterns.resize(8, PatternOf(1, std::vector<Cell>(4, CellOf(1, 0, 0, 0, 0))));
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.orders = {0, 11, 3};
+    plan.patterns.resize(8, PatternOf(1, std::vector<Cell>(4, CellOf(1, 0, 0, 0, 0))));
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.patternCount, 12);
     EXPECT_EQ(static_cast<void*>(song.instruments), song.patterns + 12); // one block for both
     EXPECT_EQ(song.patterns[7].rowCount, 1);
@@ -140,32 +140,32 @@ TEST(LoaderPatterns, PatternsNamedOnlyByTheOrderTableAre64EmptyRows) {
 }
 
 TEST(LoaderPatterns, StoredPatternsBeyondTheOrderTableAreAllLoaded) {
-    XmModuleSpec spec = MinimalModule();
-    spec.orders = {0, 1, 2, 3, 4};
-    spec.patterns.resize(20);
-    spec.patterns[19] = PatternOf(3, std::vector<Cell>(12, CellOf(2, 0, 0, 0, 0)));
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.orders = {0, 1, 2, 3, 4};
+    plan.patterns.resize(20);
+    plan.patterns[19] = PatternOf(3, std::vector<Cell>(12, CellOf(2, 0, 0, 0, 0)));
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.patternCount, 20);
     EXPECT_EQ(song.patterns[19].rowCount, 3);
     EXPECT_EQ(song.patterns[19].cells[11].note, 2);
 }
 
 TEST(LoaderPatterns, NoStoredPatternOrAPatternOfNoRowsFails) {
-    XmModuleSpec none = MinimalModule();
+    XmModulePlan none = MinimalModule();
     none.patternCountField = 0;
-    EXPECT_EQ(LoadSpecFailure(none), LoadFailure::NoPatterns);
-    XmModuleSpec empty = MinimalModule();
-    empty.patterns.push_back(XmPatternSpec{});
+    EXPECT_EQ(LoadPlanFailure(none), LoadFailure::NoPatterns);
+    XmModulePlan empty = MinimalModule();
+    empty.patterns.push_back(XmPatternPlan{});
     empty.patterns[1].rows = 0;
-    EXPECT_EQ(LoadSpecFailure(empty), LoadFailure::EmptyPattern);
+    EXPECT_EQ(LoadPlanFailure(empty), LoadFailure::EmptyPattern);
 }
 
 TEST(LoaderPatterns, PackedSizeZeroMeansEmptyCellsAndTheNextHeaderFollowsAtOnce) {
-    XmModuleSpec spec = MinimalModule();
-    spec.patterns[0].rows = 16;
-    spec.patterns.push_back(PatternOf(2, std::vector<Cell>(8, CellOf(5, 0, 0, 0, 0))));
-    spec.orders = {0, 1};
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.patterns[0].rows = 16;
+    plan.patterns.push_back(PatternOf(2, std::vector<Cell>(8, CellOf(5, 0, 0, 0, 0))));
+    plan.orders = {0, 1};
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.patterns[0].rowCount, 16);
     EXPECT_EQ(song.patterns[0].cells[63].note, 0);
     EXPECT_EQ(song.patterns[1].rowCount, 2);
@@ -173,17 +173,17 @@ TEST(LoaderPatterns, PackedSizeZeroMeansEmptyCellsAndTheNextHeaderFollowsAtOnce)
 }
 
 TEST(LoaderPatterns, CellFormsConsumeTheirBytes) {
-    XmModuleSpec spec = ModuleWithInstruments(4);
-    spec.channels = 1;
-    spec.patterns[0].rows = 7;
-    spec.patterns[0].data = std::string("\x00\x01\x02\x03\x04", 5) // plain, note 0
+    XmModulePlan plan = ModuleWithInstruments(4);
+    plan.channels = 1;
+    plan.patterns[0].rows = 7;
+    plan.patterns[0].data = std::string("\x00\x01\x02\x03\x04", 5) // plain, note 0
                             + "\x80"                               // empty
                             + "\x98\x0F\x20"                       // effect and parameter only
                             + "\x31\x03\x40\x0C\x30"               // plain, all fields
                             + "\x83\x31\x05"                       // instrument 5 of 4
                             + "\x9F\x61\x04\x10\x01\x02"           // all fields, bit-7 form
                             + "\x84\x22";                          // volume column only
-    ASSERT_TRUE(LoadSpec(spec));
+    ASSERT_TRUE(LoadPlan(plan));
     const Cell* cells = song.patterns[0].cells;
     ExpectCell(cells[0], CellOf(0, 1, 2, 3, 4), "0x00 and four bytes");
     ExpectCell(cells[1], CellOf(0, 0, 0, 0, 0), "0x80");
@@ -195,14 +195,14 @@ TEST(LoaderPatterns, CellFormsConsumeTheirBytes) {
 }
 
 TEST(LoaderPatterns, CellsAreReadByCountWhateverThePackedSizeSays) {
-    XmModuleSpec spec = MinimalModule();
-    spec.channels = 1;
-    spec.patterns[0] = PatternOf(2, {CellOf(1, 0, 0, 0, 0), CellOf(2, 0, 0, 0, 0)});
-    spec.patterns[0].packedSizeField = 1; // too small: still two cells are read
-    spec.patterns.push_back(PatternOf(1, {CellOf(3, 0, 0, 0, 0)}));
-    spec.patterns[1].packedSizeField = 200; // too large: the next header follows the cells
-    spec.patterns.push_back(PatternOf(1, {CellOf(4, 0, 0, 0, 0)}));
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.channels = 1;
+    plan.patterns[0] = PatternOf(2, {CellOf(1, 0, 0, 0, 0), CellOf(2, 0, 0, 0, 0)});
+    plan.patterns[0].packedSizeField = 1; // too small: still two cells are read
+    plan.patterns.push_back(PatternOf(1, {CellOf(3, 0, 0, 0, 0)}));
+    plan.patterns[1].packedSizeField = 200; // too large: the next header follows the cells
+    plan.patterns.push_back(PatternOf(1, {CellOf(4, 0, 0, 0, 0)}));
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.patterns[0].cells[1].note, 2);
     EXPECT_EQ(song.patterns[1].cells[0].note, 3);
     EXPECT_EQ(song.patterns[2].cells[0].note, 4);
@@ -211,12 +211,12 @@ TEST(LoaderPatterns, CellsAreReadByCountWhateverThePackedSizeSays) {
 // ---- Instruments and envelopes.
 
 TEST(LoaderInstruments, InstrumentOf29BytesWithoutSamplesIsFollowedByTheNextOne) {
-    XmModuleSpec spec = MinimalModule();
-    spec.instruments.resize(1);
-    spec.instruments[0].size = 29;
-    spec.instruments.push_back(InstrumentWith({Sample8({1, 2, 3})}));
-    spec.instruments[1].vibratoDepth = 7;
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.instruments.resize(1);
+    plan.instruments[0].size = 29;
+    plan.instruments.push_back(InstrumentWith({Sample8({1, 2, 3})}));
+    plan.instruments[1].vibratoDepth = 7;
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.instrumentCount, 2);
     EXPECT_EQ(song.instruments[0].samples[0], nullptr);
     ASSERT_NE(song.instruments[1].samples[0], nullptr);
@@ -225,11 +225,11 @@ TEST(LoaderInstruments, InstrumentOf29BytesWithoutSamplesIsFollowedByTheNextOne)
 }
 
 TEST(LoaderInstruments, ReservedTailIsSkippedByTheInstrumentSize) {
-    XmModuleSpec spec = MinimalModule();
-    spec.instruments.push_back(InstrumentWith({Sample8({9})}));
-    spec.instruments[0].size = 263 + 50;
-    spec.instruments.push_back(InstrumentWith({Sample8({-5})}));
-    ASSERT_TRUE(LoadSpec(spec));
+    XmModulePlan plan = MinimalModule();
+    plan.instruments.push_back(InstrumentWith({Sample8({9})}));
+    plan.instruments[0].size = 263 + 50;
+    plan.instruments.push_back(InstrumentWith({Sample8({-5})}));
+    ASSERT_TRUE(LoadPlan(plan));
     EXPECT_EQ(song.instruments[0].samples[0]->data[0], 9 * 256);
     EXPECT_EQ(song.instruments[1].samples[0]->data[0], -5 * 256);
 }
@@ -247,26 +247,26 @@ TEST(LoaderInstruments, SampleCountAndSampleHeaderSizeLimits) {
         {0, 1000, LoadFailure::None}, // no samples: the header size plays no part
     };
     for (const Case& c : cases) {
-        XmModuleSpec spec = MinimalModule();
-        spec.instruments.push_back(
-            InstrumentWith(std::vector<XmSampleSpec>(size_t(c.samples), Sample8({1}))));
-        spec.instruments[0].sampleHeaderSize = c.headerSize;
-        EXPECT_EQ(LoadSpec(spec) != 0, c.failure == LoadFailure::None)
+        XmModulePlan plan = MinimalModule();
+        plan.instruments.push_back(
+            InstrumentWith(std::vector<XmSamplePlan>(size_t(c.samples), Sample8({1}))));
+        plan.instruments[0].sampleHeaderSize = c.headerSize;
+        EXPECT_EQ(LoadPlan(plan) != 0, c.failure == LoadFailure::None)
             << c.samples << " samples, headers of " << c.headerSize;
         EXPECT_EQ(LastLoadFailure(), c.failure);
     }
-    ASSERT_TRUE(LoadSpec([] {
-        XmModuleSpec spec = MinimalModule();
-        spec.instruments.push_back(InstrumentWith(std::vector<XmSampleSpec>(16, Sample8({1}))));
-        return spec;
+    ASSERT_TRUE(LoadPlan([] {
+        XmModulePlan plan = MinimalModule();
+        plan.instruments.push_back(InstrumentWith(std::vector<XmSamplePlan>(16, Sample8({1}))));
+        return plan;
     }()));
     EXPECT_NE(song.instruments[0].samples[15], nullptr);
 }
 
 TEST(LoaderInstruments, InstrumentFieldsAreCopiedAndFadeoutDoubled) {
-    XmModuleSpec spec = MinimalModule();
-    spec.instruments.push_back(InstrumentWith({Sample8({1})}));
-    XmInstrumentSpec& instrument = spec.instruments[0];
+    XmModulePlan plan = MinimalModule();
+    plan.instruments.push_back(InstrumentWith({Sample8({1})}));
+    XmInstrumentPlan& instrument = plan.instruments[0];
     instrument.sampleMap[0] = 3;
     instrument.sampleMap[95] = 15;
     instrument.volume.count = 3;
@@ -280,7 +280,7 @@ TEST(LoaderInstruments, InstrumentFieldsAreCopiedAndFadeoutDoubled) {
     instrument.vibratoSweep = 2;
     instrument.vibratoRate = 4;
     instrument.fadeout = 0x9000;
-    ASSERT_TRUE(LoadSpec(spec));
+    ASSERT_TRUE(LoadPlan(plan));
     const Instrument& loaded = song.instruments[0];
     EXPECT_EQ(loaded.sampleMap[0], 3);
     EXPECT_EQ(loaded.sampleMap[95], 15);
@@ -309,12 +309,12 @@ TEST(LoaderInstruments, EnvelopesStayInsideTheirTwelvePoints) {
         {255, 255, 255, 255, 7, 12, 11, 11, 11, 7},
     };
     for (const Case& c : cases) {
-        XmModuleSpec spec = MinimalModule();
-        spec.instruments.push_back(InstrumentWith({Sample8({1})}));
-        XmEnvelopeSpec& envelope = spec.instruments[0].volume;
-        envelope = XmEnvelopeSpec{{}, c.count, c.sustain, c.loopStart, c.loopEnd, c.type};
-        spec.instruments[0].panning = envelope;
-        ASSERT_TRUE(LoadSpec(spec));
+        XmModulePlan plan = MinimalModule();
+        plan.instruments.push_back(InstrumentWith({Sample8({1})}));
+        XmEnvelopePlan& envelope = plan.instruments[0].volume;
+        envelope = XmEnvelopePlan{{}, c.count, c.sustain, c.loopStart, c.loopEnd, c.type};
+        plan.instruments[0].panning = envelope;
+        ASSERT_TRUE(LoadPlan(plan));
         const Instrument& loaded = song.instruments[0];
         SCOPED_TRACE(testing::Message() << "count " << int(c.count));
         EXPECT_EQ(loaded.volumePointCount, c.keptCount);

@@ -82,7 +82,7 @@ class PlayerTest : public ::testing::Test {
     // Starts the silent module offline: one channel, no instruments, so only voices a test sets
     // up by hand sound.
     void StartSilent(uint32_t flags = 0) {
-        XmModuleSpec silent = MinimalModule();
+        XmModulePlan silent = MinimalModule();
         silent.channels = 1;
         image_ = WriteXm(silent);
         ASSERT_TRUE(StartOfflineRender(image_.data(), image_.size(), PLAY_FROM_MEMORY | flags));

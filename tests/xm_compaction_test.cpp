@@ -1,7 +1,7 @@
 // Writing loaded modules out again: the compacted layout of the built-in module and the
 // standard layout both load into the same records as the module they came from.
 #include "module_snapshot.h"
-#include "snapshot_spec.h"
+#include "snapshot_plan.h"
 #include "test_paths.h"
 #include "xm_builder.h"
 
@@ -16,7 +16,7 @@ namespace {
 std::string RoundTrip(const std::string& image, XmLayout layout, const std::string& name) {
     EXPECT_TRUE(LoadModuleImage(image.data(), image.size())) << name;
     ModuleSnapshot original = TakeSnapshot();
-    std::string written = WriteXm(SpecFromSnapshot(original, layout));
+    std::string written = WriteXm(PlanFromSnapshot(original, layout));
     EXPECT_TRUE(LoadModuleImage(written.data(), written.size())) << name;
     EXPECT_EQ(FirstDifference(original, TakeSnapshot()), "") << name;
     return written;
@@ -32,9 +32,9 @@ TEST(XmCompaction, GeneratedModulesLoadTheSameInBothLayouts) {
 }
 
 TEST(XmCompaction, CompactedLayoutIsThatOfTheBuiltInModule) {
-    XmModuleSpec spec = EveryFeatureModule();
-    spec.instruments.push_back(InstrumentWith({RampSample8(10)}));
-    std::string image = RoundTrip(WriteXm(spec), XmLayout::Compacted, "compacted");
+    XmModulePlan plan = EveryFeatureModule();
+    plan.instruments.push_back(InstrumentWith({RampSample8(10)}));
+    std::string image = RoundTrip(WriteXm(plan), XmLayout::Compacted, "compacted");
     EXPECT_EQ(gPlayer.sourcePosition, int32_t(image.size())); // loading read it all, no more
     const char zeros[60] = {};
     EXPECT_EQ(std::memcmp(image.data(), zeros, 17), 0);      // ID text

@@ -25,18 +25,18 @@ std::string BuiltinImage() {
 // voice is still fading or playing on silently: all 64 voices hold a sample. Long looped samples
 // of three kinds (forward, ping-pong, unlooped), vibrato on every other channel.
 std::string BusyModule() {
-    XmModuleSpec spec = MinimalModule();
-    spec.channels = 32;
-    std::vector<XmInstrumentSpec> instruments;
+    XmModulePlan plan = MinimalModule();
+    plan.channels = 32;
+    std::vector<XmInstrumentPlan> instruments;
     for (uint8_t type = 0; type < 3; ++type) {
-        XmSampleSpec sample = RampSample8(20000 + 3000 * type);
+        XmSamplePlan sample = RampSample8(20000 + 3000 * type);
         sample.type = type;
         sample.loopStart = type ? 1000 : 0;
         sample.loopLength = type ? 15000 : 0;
         sample.panning = uint8_t(40 + 80 * type);
         instruments.push_back(InstrumentWith({sample}));
     }
-    spec.instruments = instruments;
+    plan.instruments = instruments;
     const uint16_t rows = 64;
     std::vector<Cell> cells(rows * 32);
     for (uint16_t row = 0; row < rows; ++row)
@@ -44,8 +44,8 @@ std::string BusyModule() {
             if ((row + c) % 4 == 0)
                 cells[row * 32 + c] = Cell{uint8_t(37 + (row + 3 * c) % 36), uint8_t(1 + c % 3), 0,
                                            uint8_t(c % 2 ? 4 : 0), uint8_t(c % 2 ? 0x46 : 0)};
-    spec.patterns = {PatternOf(rows, cells)};
-    return WriteXm(spec);
+    plan.patterns = {PatternOf(rows, cells)};
+    return WriteXm(plan);
 }
 
 std::string RealImage() {

@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
     }
     const struct {
         const char* name;
-        XmModuleSpec spec;
+        XmModulePlan plan;
     } seeds[] = {
         {"minimal-standard.xm", MinimalModule(XmLayout::Standard)},
         {"minimal-compacted.xm", MinimalModule(XmLayout::Compacted)},
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     };
     for (const auto& seed : seeds) {
         std::string path = std::string(argv[1]) + "/" + seed.name;
-        if (!WriteFileBytes(path.c_str(), WriteXm(seed.spec))) {
+        if (!WriteFileBytes(path.c_str(), WriteXm(seed.plan))) {
             std::fprintf(stderr, "xm_fuzz_seeds: cannot write %s\n", path.c_str());
             return 1;
         }

@@ -4,7 +4,7 @@
 #include "module_checks.h"
 #include "module_image.h"
 #include "module_snapshot.h"
-#include "snapshot_spec.h"
+#include "snapshot_plan.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -28,7 +28,7 @@ uint64_t RecordBytes() {
 
 void CheckRewrite() {
     ModuleSnapshot original = TakeSnapshot();
-    std::string compacted = WriteXm(SpecFromSnapshot(original, XmLayout::Compacted));
+    std::string compacted = WriteXm(PlanFromSnapshot(original, XmLayout::Compacted));
     if (!LoadModuleImage(compacted.data(), compacted.size())) std::abort();
     if (!FirstDifference(original, TakeSnapshot()).empty()) std::abort();
 }

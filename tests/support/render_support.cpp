@@ -6,23 +6,23 @@
 #include "xm_builder.h"
 
 std::string ToneModule(uint16_t rows, uint8_t speed) {
-    XmModuleSpec spec = MinimalModule();
-    spec.channels = 2;
-    spec.tempo = speed;
-    XmSampleSpec forward = RampSample8(1000);
+    XmModulePlan plan = MinimalModule();
+    plan.channels = 2;
+    plan.tempo = speed;
+    XmSamplePlan forward = RampSample8(1000);
     forward.type = 1;
     forward.loopLength = 1000;
-    XmSampleSpec pingPong = RampSample8(600);
+    XmSamplePlan pingPong = RampSample8(600);
     pingPong.type = 2;
     pingPong.loopStart = 100;
     pingPong.loopLength = 400;
     pingPong.panning = 220;
-    spec.instruments = {InstrumentWith({forward}), InstrumentWith({pingPong})};
+    plan.instruments = {InstrumentWith({forward}), InstrumentWith({pingPong})};
     std::vector<Cell> cells(size_t(rows) * 2);
     cells[0] = Cell{49, 1, 0, 0, 0};                           // C-4 on channel 0
     cells[size_t(rows / 2) * 2 + 1] = Cell{56, 2, 0x30, 0, 0}; // G-4 at volume 32 on channel 1
-    spec.patterns = {PatternOf(rows, cells)};
-    return WriteXm(spec);
+    plan.patterns = {PatternOf(rows, cells)};
+    return WriteXm(plan);
 }
 
 std::vector<int16_t> RenderOffline(const std::string& image, uint32_t blocks, uint32_t flags) {

@@ -1,52 +1,52 @@
 // Small XM images for tests.
 #include "xm_builder.h"
 
-XmModuleSpec MinimalModule(XmLayout layout) {
-    XmModuleSpec spec;
-    spec.layout = layout;
-    spec.orders = {0};
-    spec.patterns.push_back(XmPatternSpec{});
-    return spec;
+XmModulePlan MinimalModule(XmLayout layout) {
+    XmModulePlan plan;
+    plan.layout = layout;
+    plan.orders = {0};
+    plan.patterns.push_back(XmPatternPlan{});
+    return plan;
 }
 
-XmPatternSpec PatternOf(uint16_t rows, const std::vector<Cell>& cells) {
-    XmPatternSpec pattern;
+XmPatternPlan PatternOf(uint16_t rows, const std::vector<Cell>& cells) {
+    XmPatternPlan pattern;
     pattern.rows = rows;
     pattern.data = PackCells(cells.data(), cells.size());
     return pattern;
 }
 
-XmSampleSpec Sample8(std::initializer_list<int> values) {
+XmSamplePlan Sample8(std::initializer_list<int> values) {
     std::vector<int16_t> frames;
     for (int value : values) frames.push_back(static_cast<int16_t>(value * 256));
-    XmSampleSpec sample;
+    XmSamplePlan sample;
     sample.data = EncodeDifferences8(frames.data(), frames.size());
     sample.length = static_cast<uint32_t>(sample.data.size());
     return sample;
 }
 
-XmSampleSpec Sample16(std::initializer_list<int> values) {
+XmSamplePlan Sample16(std::initializer_list<int> values) {
     std::vector<int16_t> frames(values.begin(), values.end());
-    XmSampleSpec sample;
+    XmSamplePlan sample;
     sample.type = 0x10;
     sample.data = EncodeDifferences16(frames.data(), frames.size());
     sample.length = static_cast<uint32_t>(sample.data.size());
     return sample;
 }
 
-XmSampleSpec RampSample8(uint32_t count) {
+XmSamplePlan RampSample8(uint32_t count) {
     std::vector<int16_t> frames;
     for (uint32_t i = 0; i < count; ++i)
         frames.push_back(static_cast<int16_t>(((i * 7) % 200 - 100) * 256));
-    XmSampleSpec sample;
+    XmSamplePlan sample;
     sample.data = EncodeDifferences8(frames.data(), frames.size());
     sample.length = count;
     return sample;
 }
 
-XmSampleSpec PackedSample(uint32_t frames, const std::vector<int8_t>& table,
+XmSamplePlan PackedSample(uint32_t frames, const std::vector<int8_t>& table,
                           const std::vector<uint8_t>& pairs) {
-    XmSampleSpec sample;
+    XmSamplePlan sample;
     sample.length = frames;
     sample.packing = 0xAD;
     sample.data.assign(table.begin(), table.end());
@@ -55,16 +55,16 @@ XmSampleSpec PackedSample(uint32_t frames, const std::vector<int8_t>& table,
     return sample;
 }
 
-XmInstrumentSpec InstrumentWith(std::vector<XmSampleSpec> samples) {
-    XmInstrumentSpec instrument;
+XmInstrumentPlan InstrumentWith(std::vector<XmSamplePlan> samples) {
+    XmInstrumentPlan instrument;
     instrument.samples = std::move(samples);
     return instrument;
 }
 
 namespace {
 
-std::vector<XmSampleSpec> EveryKindOfSample() {
-    std::vector<XmSampleSpec> samples;
+std::vector<XmSamplePlan> EveryKindOfSample() {
+    std::vector<XmSamplePlan> samples;
     for (uint8_t type : {0, 1, 2, 3}) {
         samples.push_back(RampSample8(64));
         samples.back().type = type;
@@ -88,30 +88,30 @@ std::vector<XmSampleSpec> EveryKindOfSample() {
 
 } // namespace
 
-XmModuleSpec EveryFeatureModule(XmLayout layout) {
-    XmModuleSpec spec = MinimalModule(layout);
-    spec.name = "every feature";
-    spec.orders = {0, 1, 3};
-    spec.patterns[0] = PatternOf(4, std::vector<Cell>(16, Cell{49, 2, 0x40, 0x0C, 0x20}));
-    spec.patterns.push_back(PatternOf(2, std::vector<Cell>(8, Cell{97, 1, 0x10, 0x0E, 0xC3})));
-    spec.instruments.resize(1);
-    spec.instruments.push_back(InstrumentWith(EveryKindOfSample()));
-    XmInstrumentSpec& instrument = spec.instruments[1];
-    instrument.volume = XmEnvelopeSpec{{{0, 64}, {4, 10}, {30, 40}}, 3, 1, 0, 2, 7};
-    instrument.panning = XmEnvelopeSpec{{{0, 0}, {8, 64}}, 2, 0, 0, 1, 5};
+XmModulePlan EveryFeatureModule(XmLayout layout) {
+    XmModulePlan plan = MinimalModule(layout);
+    plan.name = "every feature";
+    plan.orders = {0, 1, 3};
+    plan.patterns[0] = PatternOf(4, std::vector<Cell>(16, Cell{49, 2, 0x40, 0x0C, 0x20}));
+    plan.patterns.push_back(PatternOf(2, std::vector<Cell>(8, Cell{97, 1, 0x10, 0x0E, 0xC3})));
+    plan.instruments.resize(1);
+    plan.instruments.push_back(InstrumentWith(EveryKindOfSample()));
+    XmInstrumentPlan& instrument = plan.instruments[1];
+    instrument.volume = XmEnvelopePlan{{{0, 64}, {4, 10}, {30, 40}}, 3, 1, 0, 2, 7};
+    instrument.panning = XmEnvelopePlan{{{0, 0}, {8, 64}}, 2, 0, 0, 1, 5};
     instrument.fadeout = 0x8123;
     instrument.vibratoType = 2;
     instrument.vibratoDepth = 9;
     for (int i = 0; i < 96; ++i) instrument.sampleMap[i] = static_cast<uint8_t>(i % 10);
-    return spec;
+    return plan;
 }
 
-int LoadSpec(const XmModuleSpec& spec) {
-    std::string image = WriteXm(spec);
+int LoadPlan(const XmModulePlan& plan) {
+    std::string image = WriteXm(plan);
     return LoadModuleImage(image.data(), image.size());
 }
 
-LoadFailure LoadSpecFailure(const XmModuleSpec& spec) {
-    LoadSpec(spec);
+LoadFailure LoadPlanFailure(const XmModulePlan& plan) {
+    LoadPlan(plan);
     return LastLoadFailure();
 }

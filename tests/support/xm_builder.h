@@ -11,34 +11,34 @@
 #include <vector>
 
 // 4 channels, one stored pattern of 64 empty rows, order table {0}, no instruments.
-XmModuleSpec MinimalModule(XmLayout layout = XmLayout::Standard);
+XmModulePlan MinimalModule(XmLayout layout = XmLayout::Standard);
 
 // A pattern of `rows` rows holding `cells` (row by row, channel 0 first) in the usual packing.
-XmPatternSpec PatternOf(uint16_t rows, const std::vector<Cell>& cells);
+XmPatternPlan PatternOf(uint16_t rows, const std::vector<Cell>& cells);
 
 // Samples whose stored data decodes to `values`: 8-bit values (-128..127, frames value x 256) or
 // 16-bit values. The Sample length field is the data's byte count; `type` gives loop and width.
-XmSampleSpec Sample8(std::initializer_list<int> values);
-XmSampleSpec Sample16(std::initializer_list<int> values);
+XmSamplePlan Sample8(std::initializer_list<int> values);
+XmSamplePlan Sample16(std::initializer_list<int> values);
 // A sample of `count` 8-bit frames following a simple rising and falling ramp.
-XmSampleSpec RampSample8(uint32_t count);
+XmSamplePlan RampSample8(uint32_t count);
 
 // 4-bit packed data of `frames` frames: the 16-step table and the index pairs as stored.
-XmSampleSpec PackedSample(uint32_t frames, const std::vector<int8_t>& table,
+XmSamplePlan PackedSample(uint32_t frames, const std::vector<int8_t>& table,
                           const std::vector<uint8_t>& pairs);
 
 // An instrument holding `samples`, all notes mapped to sample 0.
-XmInstrumentSpec InstrumentWith(std::vector<XmSampleSpec> samples);
+XmInstrumentPlan InstrumentWith(std::vector<XmSamplePlan> samples);
 
 // Every feature of the format in a few hundred bytes: patterns 0 and 1 stored, 3 named only by
 // the order table {0, 1, 3}; instrument 1 without samples; instrument 2 with an envelope,
 // vibrato, fade-out and nine samples: 64-frame 8-bit ramps with no loop, a forward, a ping-pong
 // and a type 3 loop over frames 4..23; a 16-bit ping-pong sample; 11-frame packed samples with
 // no loop, a forward and a ping-pong loop over frames 2..6, and a forward loop to the end.
-XmModuleSpec EveryFeatureModule(XmLayout layout = XmLayout::Standard);
+XmModulePlan EveryFeatureModule(XmLayout layout = XmLayout::Standard);
 
 // Writes the description and loads it with LoadModuleImage; the records stay in gPlayer.
-int LoadSpec(const XmModuleSpec& spec);
+int LoadPlan(const XmModulePlan& plan);
 
 // Loads the description and tells why it did not load (None when it did).
-LoadFailure LoadSpecFailure(const XmModuleSpec& spec);
+LoadFailure LoadPlanFailure(const XmModulePlan& plan);

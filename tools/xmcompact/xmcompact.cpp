@@ -3,7 +3,7 @@
 // Either way OUT is loaded again before it is written and must give the same records as IN.
 #include "module_image.h"
 #include "module_snapshot.h"
-#include "snapshot_spec.h"
+#include "snapshot_plan.h"
 
 #include <cstdio>
 #include <cstring>
@@ -23,7 +23,7 @@ int Convert(const char* in, const char* out, XmLayout layout) {
     if (!LoadModuleImage(bytes.data(), bytes.size()))
         return Refuse(in, LoadFailureText(LastLoadFailure()));
     ModuleSnapshot original = TakeSnapshot();
-    std::string written = WriteXm(SpecFromSnapshot(original, layout));
+    std::string written = WriteXm(PlanFromSnapshot(original, layout));
     if (!LoadModuleImage(written.data(), written.size()))
         return Refuse(out, "the rewritten module does not load");
     std::string difference = FirstDifference(original, TakeSnapshot());

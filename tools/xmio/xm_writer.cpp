@@ -36,32 +36,32 @@ void PadTo(std::string& out, size_t start, size_t size) {
         out.append(start + size - out.size(), '\0');
 }
 
-void WriteHeader(std::string& out, const XmModuleSpec& spec) {
-    bool standard = spec.layout == XmLayout::Standard;
+void WriteHeader(std::string& out, const XmModulePlan& plan) {
+    bool standard = plan.layout == XmLayout::Standard;
     PutText(out, standard ? kIdText : "", 17);
-    PutText(out, spec.name, 20);
+    PutText(out, plan.name, 20);
     Put8(out, standard ? 0x1A : 0);
     PutText(out, standard ? kTrackerName : "", 20);
     Put16(out, standard ? 0x0104 : 0);
-    size_t storedOrders = standard ? 256 : spec.orders.size();
-    uint32_t headerSize = spec.headerSize >= 0 ? uint32_t(spec.headerSize) : 20 + storedOrders;
+    size_t storedOrders = standard ? 256 : plan.orders.size();
+    uint32_t headerSize = plan.headerSize >= 0 ? uint32_t(plan.headerSize) : 20 + storedOrders;
     Put32(out, headerSize);
-    Put16(out, spec.songLengthField >= 0 ? spec.songLengthField : int32_t(spec.orders.size()));
-    Put16(out, spec.restartPosition);
-    Put16(out, spec.channels);
+    Put16(out, plan.songLengthField >= 0 ? plan.songLengthField : int32_t(plan.orders.size()));
+    Put16(out, plan.restartPosition);
+    Put16(out, plan.channels);
     Put16(out,
-          spec.patternCountField >= 0 ? spec.patternCountField : int32_t(spec.patterns.size()));
-    Put16(out, spec.instrumentCountField >= 0 ? spec.instrumentCountField
-                                              : int32_t(spec.instruments.size()));
-    Put16(out, spec.flags);
-    Put16(out, spec.tempo);
-    Put16(out, spec.bpm);
+          plan.patternCountField >= 0 ? plan.patternCountField : int32_t(plan.patterns.size()));
+    Put16(out, plan.instrumentCountField >= 0 ? plan.instrumentCountField
+                                              : int32_t(plan.instruments.size()));
+    Put16(out, plan.flags);
+    Put16(out, plan.tempo);
+    Put16(out, plan.bpm);
     for (size_t i = 0; i < storedOrders; ++i)
-        Put8(out, i < spec.orders.size() ? spec.orders[i] : 0);
+        Put8(out, i < plan.orders.size() ? plan.orders[i] : 0);
     PadTo(out, 60, headerSize);
 }
 
-void WritePattern(std::string& out, const XmPatternSpec& pattern) {
+void WritePattern(std::string& out, const XmPatternPlan& pattern) {
     Put32(out, 9);
     Put8(out, 0);
     Put16(out, pattern.rows);
@@ -70,17 +70,17 @@ void WritePattern(std::string& out, const XmPatternSpec& pattern) {
     out.append(pattern.data);
 }
 
-void WriteEnvelopePoints(std::string& out, const XmEnvelopeSpec& envelope) {
+void WriteEnvelopePoints(std::string& out, const XmEnvelopePlan& envelope) {
     for (const EnvelopePoint& point : envelope.points) {
         Put16(out, point.x);
         Put16(out, point.y);
     }
 }
 
-void WriteEnvelopeSettings(std::string& out, const XmInstrumentSpec& instrument) {
+void WriteEnvelopeSettings(std::string& out, const XmInstrumentPlan& instrument) {
     Put8(out, instrument.volume.count);
     Put8(out, instrument.panning.count);
-    for (const XmEnvelopeSpec* envelope : {&instrument.volume, &instrument.panning}) {
+    for (const XmEnvelopePlan* envelope : {&instrument.volume, &instrument.panning}) {
         Put8(out, envelope->sustain);
         Put8(out, envelope->loopStart);
         Put8(out, envelope->loopEnd);
@@ -94,7 +94,7 @@ void WriteEnvelopeSettings(std::string& out, const XmInstrumentSpec& instrument)
     Put16(out, instrument.fadeout);
 }
 
-void WriteSampleHeader(std::string& out, const XmSampleSpec& sample, uint32_t headerSize) {
+void WriteSampleHeader(std::string& out, const XmSamplePlan& sample, uint32_t headerSize) {
     size_t start = out.size();
     Put32(out, sample.length);
     Put32(out, sample.loopStart);
@@ -109,7 +109,7 @@ void WriteSampleHeader(std::string& out, const XmSampleSpec& sample, uint32_t he
 }
 
 // The instrument header (29 bytes without samples, 241 with), its sample headers and data.
-void WriteInstrument(std::string& out, const XmInstrumentSpec& instrument, XmLayout layout) {
+void WriteInstrument(std::string& out, const XmInstrumentPlan& instrument, XmLayout layout) {
     bool standard = layout == XmLayout::Standard;
     int32_t count = instrument.sampleCountField >= 0 ? instrument.sampleCountField
                                                      : int32_t(instrument.samples.size());
@@ -134,9 +134,9 @@ void WriteInstrument(std::string& out, const XmInstrumentSpec& instrument, XmLay
         WriteEnvelopeSettings(out, instrument);
     }
     PadTo(out, start, size);
-    for (const XmSampleSpec& sample : instrument.samples)
+    for (const XmSamplePlan& sample : instrument.samples)
         WriteSampleHeader(out, sample, sampleHeaderSize);
-    for (const XmSampleSpec& sample : instrument.samples) out.append(sample.data);
+    for (const XmSamplePlan& sample : instrument.samples) out.append(sample.data);
 }
 
 uint8_t HighByte(int16_t frame) {
@@ -160,12 +160,12 @@ bool FindStepPair(std::vector<uint8_t>& steps, uint8_t target, uint8_t pair[2]) 
 
 } // namespace
 
-std::string WriteXm(const XmModuleSpec& spec) {
+std::string WriteXm(const XmModulePlan& plan) {
     std::string out;
-    WriteHeader(out, spec);
-    for (const XmPatternSpec& pattern : spec.patterns) WritePattern(out, pattern);
-    for (const XmInstrumentSpec& instrument : spec.instruments)
-        WriteInstrument(out, instrument, spec.layout);
+    WriteHeader(out, plan);
+    for (const XmPatternPlan& pattern : plan.patterns) WritePattern(out, pattern);
+    for (const XmInstrumentPlan& instrument : plan.instruments)
+        WriteInstrument(out, instrument, plan.layout);
     return out;
 }
 

@@ -15,7 +15,7 @@ enum class XmLayout {
                // sample headers, no names
 };
 
-struct XmSampleSpec {
+struct XmSamplePlan {
     uint32_t length = 0; // Sample length field, in bytes
     uint32_t loopStart = 0;
     uint32_t loopLength = 0;
@@ -28,30 +28,30 @@ struct XmSampleSpec {
     std::string data;    // the data bytes exactly as stored behind the headers
 };
 
-struct XmEnvelopeSpec {
+struct XmEnvelopePlan {
     EnvelopePoint points[12] = {};
     uint8_t count = 0, sustain = 0, loopStart = 0, loopEnd = 0;
     uint8_t type = 0; // bit 0 on, bit 1 sustain, bit 2 loop
 };
 
-struct XmInstrumentSpec {
+struct XmInstrumentPlan {
     int64_t size = -1;             // Instrument size field; -1 = the layout's own
     int32_t sampleCountField = -1; // Number of samples as stored; -1 = samples.size()
     int64_t sampleHeaderSize = -1; // -1 = the layout's own
     uint8_t sampleMap[96] = {};
-    XmEnvelopeSpec volume, panning;
+    XmEnvelopePlan volume, panning;
     uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
     uint16_t fadeout = 0; // as stored: the loader doubles it
-    std::vector<XmSampleSpec> samples;
+    std::vector<XmSamplePlan> samples;
 };
 
-struct XmPatternSpec {
+struct XmPatternPlan {
     uint16_t rows = 64;
     std::string data;             // packed cells as stored
     int32_t packedSizeField = -1; // -1 = data.size()
 };
 
-struct XmModuleSpec {
+struct XmModulePlan {
     XmLayout layout = XmLayout::Standard;
     std::string name;             // Module name bytes, at most 20
     int64_t headerSize = -1;      // -1 = the layout's own (276, or 20 + stored order entries)
@@ -62,13 +62,13 @@ struct XmModuleSpec {
     int32_t patternCountField = -1;    // -1 = patterns.size()
     int32_t instrumentCountField = -1; // -1 = instruments.size()
     uint16_t flags = 1, tempo = 6, bpm = 125;
-    std::vector<XmPatternSpec> patterns;
-    std::vector<XmInstrumentSpec> instruments;
+    std::vector<XmPatternPlan> patterns;
+    std::vector<XmInstrumentPlan> instruments;
 };
 
 // The image the description stands for. Headers shorter than their size fields are padded with
 // zero bytes up to that size (sizes above 1 MiB are stored but not padded out).
-std::string WriteXm(const XmModuleSpec& spec);
+std::string WriteXm(const XmModulePlan& plan);
 
 // Cells in the usual packed form: all five fields as plain bytes when all are set and the note
 // allows it, else a bit-7 byte naming the fields that follow.

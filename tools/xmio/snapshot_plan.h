@@ -8,4 +8,4 @@
 // stored (those the order table alone made become stored empty patterns), cells packed anew,
 // sample frames encoded in the form each sample had. The module name carries the title; no
 // instrument or sample names.
-XmModuleSpec SpecFromSnapshot(const ModuleSnapshot& module, XmLayout layout);
+XmModulePlan PlanFromSnapshot(const ModuleSnapshot& module, XmLayout layout);
