@@ -21,12 +21,9 @@ const DWORD kPollMs = 5;
 // Start steps 4 to 12: clears the song state, opens the device when asked, creates the heap,
 // reads and loads the module and sets up the song position. False when the start must fail.
 bool SetUpSong(const void* source, UINT_PTR parameter, uint32_t flags, bool openDevice) {
-    gPlayer.sourceSize = static_cast<int32_t>(parameter);
-    gPlayer.sourceParameter = parameter;
-    gPlayer.sourcePosition = 0;
+    PrepareModuleSource(parameter, flags);
     gPlayer.noLoop = (flags & PLAY_NO_LOOP) ? 1 : 0;
     gPlayer.paused = (flags & PLAY_PAUSED) ? 1 : 0;
-    SelectModuleSource(flags);
     std::memset(gPlayer.voices, 0, sizeof gPlayer.voices);
     std::memset(gPlayer.channels, 0, sizeof gPlayer.channels);
     std::memset(&gPlayer.song, 0, sizeof gPlayer.song);
@@ -34,8 +31,7 @@ bool SetUpSong(const void* source, UINT_PTR parameter, uint32_t flags, bool open
         waveOutOpen(&gPlayer.device, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(&kOutputFormat),
                     0, 0, CALLBACK_NULL);
     if (!CreatePlayerHeap()) return false;
-    gPlayer.sourceBase = static_cast<const uint8_t*>(source);
-    gPlayer.activeSource.open(source);
+    OpenModuleSource(source);
     bool loaded = false;
     if (!gPlayer.sourceFailed) {
         gPlayer.activeSource.read(gPlayer.song.header, kModuleHeaderBytes);

@@ -94,6 +94,18 @@ void SelectModuleSource(uint32_t flags) {
     gPlayer.sourceFailed = 0;
 }
 
+void PrepareModuleSource(UINT_PTR parameter, uint32_t flags) {
+    gPlayer.sourceSize = static_cast<int32_t>(parameter);
+    gPlayer.sourceParameter = parameter;
+    gPlayer.sourcePosition = 0;
+    SelectModuleSource(flags);
+}
+
+void OpenModuleSource(const void* source) {
+    gPlayer.sourceBase = static_cast<const uint8_t*>(source);
+    gPlayer.activeSource.open(source);
+}
+
 bool CreatePlayerHeap() {
     gPlayer.heap = HeapCreate(0, 0, 0);
     return gPlayer.heap != nullptr;

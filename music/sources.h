@@ -16,6 +16,13 @@ const uint32_t PLAY_FROM_FILE = 2;
 // file, else resource.
 void SelectModuleSource(uint32_t flags);
 
+// The source state of a start before anything is read: sourceSize and sourceParameter from
+// `parameter` (an image size or a module handle), position 0, and the table chosen by `flags`.
+void PrepareModuleSource(UINT_PTR parameter, uint32_t flags);
+
+// Sets sourceBase to `source` and opens it; sourceFailed tells whether it could be opened.
+void OpenModuleSource(const void* source);
+
 // Creates the growable private heap into gPlayer.heap; false when the system gives none.
 bool CreatePlayerHeap();
 

@@ -14,14 +14,10 @@ namespace {
 
 const char kSixteen[] = "0123456789ABCDEF";
 
-// What PlayModule does before the loader runs: choose the source, take the size and base, open.
+// What the start does before the loader runs: choose the source, take the size and base, open.
 void OpenSource(uint32_t flags, const void* source, UINT_PTR parameter) {
-    gPlayer.sourceSize = static_cast<int32_t>(parameter);
-    gPlayer.sourceParameter = parameter;
-    gPlayer.sourcePosition = 0;
-    SelectModuleSource(flags);
-    gPlayer.sourceBase = static_cast<const uint8_t*>(source);
-    gPlayer.activeSource.open(source);
+    PrepareModuleSource(parameter, flags);
+    OpenModuleSource(source);
 }
 
 #ifndef _WIN32

@@ -14,12 +14,8 @@ int LoadModuleImage(const void* image, size_t size) {
 int LoadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter) {
     ReleaseModuleImage();
     if (!CreatePlayerHeap()) return 0;
-    gPlayer.sourceSize = static_cast<int32_t>(parameter);
-    gPlayer.sourceParameter = parameter;
-    gPlayer.sourcePosition = 0;
-    SelectModuleSource(flags);
-    gPlayer.sourceBase = static_cast<const uint8_t*>(source);
-    gPlayer.activeSource.open(source);
+    PrepareModuleSource(parameter, flags);
+    OpenModuleSource(source);
     std::memset(gPlayer.song.header, 0, sizeof gPlayer.song.header);
     gPlayer.activeSource.read(gPlayer.song.header, kModuleHeaderBytes);
     int loaded = LoadModule();
