@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the module loader: builds the libFuzzer target with clang (ASan and UBSan) in
-# build/fuzz, seeds it with the test builder's modules and the shared robustness set, and runs
-# it for LINKMEND_FUZZ_SECONDS (60 by default). Exits non-zero on any finding; the input that
-# caused it is left in build/fuzz/findings/.
+# Fuzzes the module loader and the first seconds of playing what it loads: builds the libFuzzer
+# target with clang (ASan and UBSan) in build/fuzz, seeds it with the test builder's modules and
+# the shared robustness set, and runs it for LINKMEND_FUZZ_SECONDS (60 by default). Exits non-zero
+# on any finding; the input that caused it is left in build/fuzz/findings/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 seconds=${LINKMEND_FUZZ_SECONDS:-60}
