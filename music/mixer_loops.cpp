@@ -56,30 +56,34 @@ inline uint64_t Stride(uint64_t move) {
     return move & kEvenMask;
 }
 
+// A steady run of frames as one arithmetic sequence: x with its lowest bit taken from the move.
+// Frame k then lies at start + k x stride, the first frame included: the first position differs
+// from x in the lowest bit only, which the sample value (top 31 fraction bits) does not read.
+inline uint64_t SequenceStart(uint64_t x, uint64_t move) {
+    return (x & kEvenMask) | (move & 1);
+}
+
 inline __m128d ScaledValue(const int16_t* data, uint64_t x) {
     return _mm_set1_pd(static_cast<double>(ScaledSample(data, x)));
 }
 
-// A voice without a ramp: after the first frame two frames per pass, gains held in registers,
-// no bound test. The gains carry the 2^-31 of the scaled sample values: s x g is then one
-// rounding, as when s itself is multiplied.
+// A voice without a ramp: two frames per pass, gains held in registers, no bound test. The gains
+// carry the 2^-31 of the scaled sample values: s x g is then one rounding, as when s itself is
+// multiplied.
 uint64_t MixSteadySse2(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
                        double rightGain, float* out, uint32_t frames) {
     if (frames == 0) return x;
     const __m128d gains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
     const uint64_t stride = Stride(move);
-    AddFrame(out, ScaledValue(data, x), gains);
-    x = Move(x, move);
-    out += 2;
-    uint32_t pairs = (frames - 1) / 2;
-    for (uint32_t i = 0; i < pairs; ++i, out += 4) {
+    x = SequenceStart(x, move);
+    for (uint32_t i = 0; i < frames / 2; ++i, out += 4) {
         __m128d s0 = ScaledValue(data, x);
         __m128d s1 = ScaledValue(data, x + stride);
         x += 2 * stride;
         AddFrame(out, s0, gains);
         AddFrame(out + 2, s1, gains);
     }
-    if ((frames - 1) & 1) {
+    if (frames & 1) {
         AddFrame(out, ScaledValue(data, x), gains);
         x += stride;
     }
@@ -93,52 +97,53 @@ inline int32_t FramePair(const int16_t* data, uint64_t x) {
     return pair;
 }
 
-// The steady loop four frames at a time: the four positions in one register, the frame pairs
-// (a, b) gathered as 32-bit words, the values formed exactly in double (a + f x (b - a), all
-// parts exact) and the eight sums made in double and stored back as floats.
+// The steady loop four frames at a time, with the work spread over the processor's ports rather
+// than piled on its shuffle unit: the scaled values a x 2^31 + f x (b - a) are formed as 64-bit
+// integers (exact) and turned into doubles by the 1.5 x 2^52 bit trick (exact below 2^51); the
+// four positions sit in the order 0, 2, 1, 3 so that the left and right products interleave into
+// frame order with in-lane unpacks; the sums are made in double and stored back as floats.
 LINKMEND_TARGET_AVX2
 uint64_t MixSteadyAvx2(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
                        double rightGain, float* out, uint32_t frames) {
     if (frames == 0) return x;
     const __m128d pairGains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
-    AddFrame(out, ScaledValue(data, x), pairGains);
-    x = Move(x, move);
-    out += 2;
     const uint64_t stride = Stride(move);
-    const uint64_t end = x + stride * (frames - 1);
-    const __m256d gains = _mm256_setr_pd(leftGain, rightGain, leftGain, rightGain);
-    const __m256d scale = _mm256_set1_pd(kFractionScale);
-    const __m256i wholesThenFractions = _mm256_setr_epi32(1, 3, 5, 7, 0, 2, 4, 6);
+    x = SequenceStart(x, move);
+    const __m256d left = _mm256_set1_pd(leftGain * kFractionScale);
+    const __m256d right = _mm256_set1_pd(rightGain * kFractionScale);
+    const __m256i minusTwoPower31 = _mm256_set1_epi32(INT32_MIN);
+    const __m256i magicBits = _mm256_set1_epi64x(0x4338000000000000); // 1.5 x 2^52
+    const __m256d magic = _mm256_castsi256_pd(magicBits);
     const __m256i fourStrides = _mm256_set1_epi64x(static_cast<int64_t>(4 * stride));
-    __m256i positions = _mm256_setr_epi64x(
-        static_cast<int64_t>(x), static_cast<int64_t>(x + stride),
-        static_cast<int64_t>(x + 2 * stride), static_cast<int64_t>(x + 3 * stride));
-    uint32_t quads = (frames - 1) / 4;
-    for (uint32_t i = 0; i < quads; ++i, out += 8) {
-        __m256i split = _mm256_permutevar8x32_epi32(positions, wholesThenFractions);
-        __m128i pairs =
-            _mm_setr_epi32(FramePair(data, x), FramePair(data, x + stride),
-                           FramePair(data, x + 2 * stride), FramePair(data, x + 3 * stride));
-        __m128i a = _mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16);
-        __m128i difference = _mm_sub_epi32(_mm_srai_epi32(pairs, 16), a);
-        __m128i f = _mm_srli_epi32(_mm256_extracti128_si256(split, 1), 1);
-        __m256d s = _mm256_add_pd(_mm256_cvtepi32_pd(a),
-                                  _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(f), scale),
-                                                _mm256_cvtepi32_pd(difference)));
-        __m256 frames8 = _mm256_loadu_ps(out);
-        __m256d first = _mm256_cvtps_pd(_mm256_castps256_ps128(frames8));
-        __m256d second = _mm256_cvtps_pd(_mm256_extractf128_ps(frames8, 1));
-        first = _mm256_add_pd(first, _mm256_mul_pd(_mm256_permute4x64_pd(s, 0x50), gains));
-        second = _mm256_add_pd(second, _mm256_mul_pd(_mm256_permute4x64_pd(s, 0xFA), gains));
-        _mm256_storeu_ps(out, _mm256_set_m128(_mm256_cvtpd_ps(second), _mm256_cvtpd_ps(first)));
+    __m256i positions =
+        _mm256_setr_epi64x(static_cast<int64_t>(x), static_cast<int64_t>(x + 2 * stride),
+                           static_cast<int64_t>(x + stride), static_cast<int64_t>(x + 3 * stride));
+    for (uint32_t i = 0; i < frames / 4; ++i, out += 8) {
+        // Each 64-bit lane: a in the low half, b in the high half, both sign-extended.
+        __m256i ab = _mm256_cvtepi16_epi32(
+            _mm_setr_epi32(FramePair(data, x), FramePair(data, x + 2 * stride),
+                           FramePair(data, x + stride), FramePair(data, x + 3 * stride)));
+        __m256i difference = _mm256_sub_epi32(_mm256_srli_epi64(ab, 32), ab);
+        __m256i f = _mm256_srli_epi32(positions, 1); // the low halves: the top 31 fraction bits
+        __m256i scaled = _mm256_sub_epi64(_mm256_mul_epi32(f, difference),
+                                          _mm256_mul_epi32(ab, minusTwoPower31));
+        __m256d s = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_add_epi64(scaled, magicBits)), magic);
+        __m256d lefts = _mm256_mul_pd(s, left);
+        __m256d rights = _mm256_mul_pd(s, right);
+        __m256d first =
+            _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out)), _mm256_unpacklo_pd(lefts, rights));
+        __m256d second = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(out + 4)),
+                                       _mm256_unpackhi_pd(lefts, rights));
+        _mm_storeu_ps(out, _mm256_cvtpd_ps(first));
+        _mm_storeu_ps(out + 4, _mm256_cvtpd_ps(second));
         positions = _mm256_add_epi64(positions, fourStrides);
         x += 4 * stride;
     }
-    for (uint32_t i = quads * 4 + 1; i < frames; ++i, out += 2) {
+    for (uint32_t i = 0; i < frames % 4; ++i, out += 2) {
         AddFrame(out, ScaledValue(data, x), pairGains);
         x += stride;
     }
-    return end;
+    return x;
 }
 
 } // namespace
@@ -166,5 +171,5 @@ uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains,
 // Where `frames` moves would leave x, without visiting the frames between: a silent voice.
 uint64_t AdvanceSilently(uint64_t x, uint64_t move, uint32_t frames) {
     if (frames == 0) return x;
-    return Move(x, move) + Stride(move) * (frames - 1);
+    return SequenceStart(x, move) + Stride(move) * frames;
 }
