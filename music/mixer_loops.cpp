@@ -4,11 +4,18 @@
 
 #include <cstring>
 #include <immintrin.h>
+#if defined(_MSC_VER)
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
 
 #if defined(__GNUC__)
 #define LINKMEND_TARGET_AVX2 __attribute__((target("avx2")))
+#define LINKMEND_TARGET_XSAVE __attribute__((target("xsave")))
 #else
 #define LINKMEND_TARGET_AVX2
+#define LINKMEND_TARGET_XSAVE
 #endif
 
 namespace {
@@ -16,14 +23,37 @@ namespace {
 const double kFractionScale = 1.0 / 2147483648.0; // 2^-31: a scaled sample value to a value
 const uint64_t kEvenMask = ~uint64_t(1);
 
-// AVX2 with the system saving its registers; the compiler's own check looks at both.
-bool ProcessorHasAvx2() {
-#if defined(__GNUC__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+// CPUID leaf `leaf`, sub-leaf 0, into eax, ebx, ecx, edx; all zero when the leaf does not exist.
+void Cpuid(unsigned leaf, unsigned regs[4]) {
+    regs[0] = regs[1] = regs[2] = regs[3] = 0;
+#if defined(_MSC_VER)
+    int highest[4];
+    __cpuid(highest, 0);
+    if (leaf > unsigned(highest[0])) return;
+    int out[4];
+    __cpuidex(out, int(leaf), 0);
+    for (int i = 0; i < 4; ++i) regs[i] = unsigned(out[i]);
 #else
-    return false;
+    if (leaf > __get_cpuid_max(0, nullptr)) return;
+    __cpuid_count(leaf, 0, regs[0], regs[1], regs[2], regs[3]);
 #endif
+}
+
+LINKMEND_TARGET_XSAVE uint64_t SavedRegisterStates() {
+    return _xgetbv(0);
+}
+
+// AVX2 in the processor (leaf 7, EBX bit 5), and a system that saves the YMM registers: OSXSAVE
+// and AVX (leaf 1, ECX bits 27 and 28) with the SSE and AVX states enabled in XCR0 (bits 1, 2).
+// Asked directly rather than through the runtime's processor model, which costs 4 KB of code.
+bool ProcessorHasAvx2() {
+    unsigned regs[4];
+    Cpuid(1, regs);
+    const unsigned kOsxsaveAndAvx = (1u << 27) | (1u << 28);
+    if ((regs[2] & kOsxsaveAndAvx) != kOsxsaveAndAvx) return false;
+    if ((SavedRegisterStates() & 6) != 6) return false;
+    Cpuid(7, regs);
+    return (regs[1] & (1u << 5)) != 0;
 }
 
 // The interpolated sample value a + f x (b - a) at 32.32 position x, with f the top 31 bits of
