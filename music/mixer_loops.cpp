@@ -2,59 +2,16 @@
 // so the SSE2 and the AVX2 loops round the same products and sums and give the same bits.
 #include "mixer_loops.h"
 
+#include "simd.h"
+
+#include <cstdint>
 #include <cstring>
 #include <immintrin.h>
-#if defined(_MSC_VER)
-#include <intrin.h>
-#else
-#include <cpuid.h>
-#endif
-
-#if defined(__GNUC__)
-#define LINKMEND_TARGET_AVX2 __attribute__((target("avx2")))
-#define LINKMEND_TARGET_XSAVE __attribute__((target("xsave")))
-#else
-#define LINKMEND_TARGET_AVX2
-#define LINKMEND_TARGET_XSAVE
-#endif
 
 namespace {
 
 const double kFractionScale = 1.0 / 2147483648.0; // 2^-31: a scaled sample value to a value
 const uint64_t kEvenMask = ~uint64_t(1);
-
-// CPUID leaf `leaf`, sub-leaf 0, into eax, ebx, ecx, edx; all zero when the leaf does not exist.
-void Cpuid(unsigned leaf, unsigned regs[4]) {
-    regs[0] = regs[1] = regs[2] = regs[3] = 0;
-#if defined(_MSC_VER)
-    int highest[4];
-    __cpuid(highest, 0);
-    if (leaf > unsigned(highest[0])) return;
-    int out[4];
-    __cpuidex(out, int(leaf), 0);
-    for (int i = 0; i < 4; ++i) regs[i] = unsigned(out[i]);
-#else
-    if (leaf > __get_cpuid_max(0, nullptr)) return;
-    __cpuid_count(leaf, 0, regs[0], regs[1], regs[2], regs[3]);
-#endif
-}
-
-LINKMEND_TARGET_XSAVE uint64_t SavedRegisterStates() {
-    return _xgetbv(0);
-}
-
-// AVX2 in the processor (leaf 7, EBX bit 5), and a system that saves the YMM registers: OSXSAVE
-// and AVX (leaf 1, ECX bits 27 and 28) with the SSE and AVX states enabled in XCR0 (bits 1, 2).
-// Asked directly rather than through the runtime's processor model, which costs 4 KB of code.
-bool ProcessorHasAvx2() {
-    unsigned regs[4];
-    Cpuid(1, regs);
-    const unsigned kOsxsaveAndAvx = (1u << 27) | (1u << 28);
-    if ((regs[2] & kOsxsaveAndAvx) != kOsxsaveAndAvx) return false;
-    if ((SavedRegisterStates() & 6) != 6) return false;
-    Cpuid(7, regs);
-    return (regs[1] & (1u << 5)) != 0;
-}
 
 // The interpolated sample value a + f x (b - a) at 32.32 position x, with f the top 31 bits of
 // the fraction, times 2^31: an exact integer (48 bits), so that the value itself is exact in double
@@ -139,6 +96,13 @@ uint64_t MixSteadyAvx2(const int16_t* data, uint64_t x, uint64_t move, double le
     const __m128d pairGains = _mm_set_pd(rightGain * kFractionScale, leftGain * kFractionScale);
     const uint64_t stride = Stride(move);
     x = SequenceStart(x, move);
+    // Single frames until the mix buffer is 32-byte aligned: every voice then loads and stores
+    // the same 16-byte pieces, and a load finds the previous voice's store whole in the store
+    // buffer instead of straddling two of them (which stalls it until both are written).
+    for (; frames > 0 && (reinterpret_cast<uintptr_t>(out) & 31) != 0; --frames, out += 2) {
+        AddFrame(out, ScaledValue(data, x), pairGains);
+        x += stride;
+    }
     const __m256d left = _mm256_set1_pd(leftGain * kFractionScale);
     const __m256d right = _mm256_set1_pd(rightGain * kFractionScale);
     const __m256i minusTwoPower31 = _mm256_set1_epi32(INT32_MIN);
@@ -178,11 +142,9 @@ uint64_t MixSteadyAvx2(const int16_t* data, uint64_t x, uint64_t move, double le
 
 } // namespace
 
-bool gMixWithAvx2 = ProcessorHasAvx2();
-
 uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
                    double rightGain, float* out, uint32_t frames) {
-    if (gMixWithAvx2) return MixSteadyAvx2(data, x, move, leftGain, rightGain, out, frames);
+    if (gUseAvx2) return MixSteadyAvx2(data, x, move, leftGain, rightGain, out, frames);
     return MixSteadySse2(data, x, move, leftGain, rightGain, out, frames);
 }
 

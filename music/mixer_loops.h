@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 
 // Mixes `frames` frames at the gains (255 = 1.0 already divided out) and returns the position
-// after them. Uses the AVX2 loop where the processor and the system offer it (same bits).
+// after them. Uses the AVX2 loop where `gUseAvx2` allows it (same bits).
 uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGain,
                    double rightGain, float* out, uint32_t frames);
 
@@ -18,6 +18,3 @@ uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains,
 
 // The position after `frames` frames, without visiting them: a voice at gains 0.
 uint64_t AdvanceSilently(uint64_t x, uint64_t move, uint32_t frames);
-
-// False makes MixSteady keep to the SSE2 loop (tests compare the two loops).
-extern bool gMixWithAvx2;

@@ -2,13 +2,13 @@
 // the one looping output buffer filled, RenderBlock, and the small auxiliary operations.
 #include "player.h"
 
+#include "block_convert.h"
 #include "loader.h"
 #include "mixer.h"
 #include "sequencer.h"
 #include "sources.h"
 
 #include <cstring>
-#include <emmintrin.h>
 
 namespace {
 
@@ -98,65 +98,11 @@ bool MixRegion(float* region) {
     return true;
 }
 
-// Eight floats rounded to the nearest integers, ties to even (the default rounding of the
-// conversion), and clamped to 16 bits by the saturating pack. The mix stays far inside the 32-bit
-// range of the conversion (64 voices of at most 32768 at gains up to 1), so rounding first and
-// clamping after gives the 16-bit samples exactly.
-inline __m128i RoundAndClamp(const float* values) {
-    return _mm_packs_epi32(_mm_cvtps_epi32(_mm_loadu_ps(values)),
-                           _mm_cvtps_epi32(_mm_loadu_ps(values + 4)));
-}
-
-// Four 32-bit samples times 16 divided by the divisor, rounding toward zero. The division is made
-// in double: for integers below 2^52 the rounded quotient never crosses an integer, so cutting off
-// its fraction gives the integer quotient exactly.
-inline __m128i ScaleFour(__m128i samples, __m128d divisor) {
-    samples = _mm_slli_epi32(samples, 4);
-    __m128i low = _mm_cvttpd_epi32(_mm_div_pd(_mm_cvtepi32_pd(samples), divisor));
-    __m128i high =
-        _mm_cvttpd_epi32(_mm_div_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(samples, 0x0E)), divisor));
-    return _mm_unpacklo_epi64(low, high);
-}
-
-// Each of eight 16-bit samples times 16 divided by the divisor (at least 16: the results fit).
-inline __m128i ScaleByVolume(__m128i samples, __m128d divisor) {
-    __m128i low = _mm_srai_epi32(_mm_unpacklo_epi16(samples, samples), 16);
-    __m128i high = _mm_srai_epi32(_mm_unpackhi_epi16(samples, samples), 16);
-    return _mm_packs_epi32(ScaleFour(low, divisor), ScaleFour(high, divisor));
-}
-
-// The magnitudes of eight 16-bit samples as unsigned 16-bit values (-32768 gives 32768).
-inline __m128i Magnitudes(__m128i samples) {
-    __m128i sign = _mm_srai_epi16(samples, 15);
-    return _mm_sub_epi16(_mm_xor_si128(samples, sign), sign);
-}
-
-// RenderBlock step 5: region k into output block k, eight samples (four frames) at a time; returns
-// the sums of the absolute left and right samples. At full volume the division changes nothing.
-// Each 32-bit lane of the samples holds one frame, left in its low half: masking and shifting the
-// magnitudes sorts them into four left and four right sums.
-void ConvertRegion(uint32_t k, uint32_t& leftSum, uint32_t& rightSum) {
-    const float* region = gPlayer.mixBuffer[k];
-    int16_t* block = gPlayer.outputBuffer + k * kBlockFrames * 2;
-    int32_t divisor = gPlayer.volumeDivisor;
-    bool scaled = divisor != kFullVolumeDivisor && divisor != 0;
-    const __m128d divisors = _mm_set1_pd(divisor);
-    const __m128i lowHalves = _mm_set1_epi32(0xFFFF);
-    __m128i lefts = _mm_setzero_si128();
-    __m128i rights = _mm_setzero_si128();
-    for (int i = 0; i < kBlockFrames * 2; i += 8) {
-        __m128i samples = RoundAndClamp(region + i);
-        if (scaled) samples = ScaleByVolume(samples, divisors);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(block + i), samples);
-        __m128i magnitudes = Magnitudes(samples);
-        lefts = _mm_add_epi32(lefts, _mm_and_si128(magnitudes, lowHalves));
-        rights = _mm_add_epi32(rights, _mm_srli_epi32(magnitudes, 16));
-    }
-    alignas(16) uint32_t lanes[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), lefts);
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 4), rights);
-    leftSum = lanes[0] + lanes[1] + lanes[2] + lanes[3];
-    rightSum = lanes[4] + lanes[5] + lanes[6] + lanes[7];
+// RenderBlock step 5: region k into output block k; returns the sums of the absolute left and
+// right samples. At full volume the division changes nothing.
+BlockSums ConvertRegion(uint32_t k) {
+    return ConvertBlock(gPlayer.mixBuffer[k], gPlayer.outputBuffer + k * kBlockFrames * 2,
+                        kBlockFrames, gPlayer.volumeDivisor);
 }
 
 // RenderThread step 1: the block the device is playing.
@@ -233,11 +179,10 @@ void RenderBlock() {
         }
         gPlayer.blockStats[k].timeMs = gPlayer.song.elapsedMs;
     }
-    uint32_t leftSum, rightSum;
-    ConvertRegion(k, leftSum, rightSum);
+    BlockSums sums = ConvertRegion(k);
     gPlayer.nextBlock = (k + 1) % kBlockCount;
     gPlayer.blockStats[gPlayer.nextBlock].levels =
-        ((leftSum >> 10) & 0xFFFF) << 16 | ((rightSum >> 10) & 0xFFFF);
+        ((sums.left >> 10) & 0xFFFF) << 16 | ((sums.right >> 10) & 0xFFFF);
 }
 
 void SetPlayerVolume(uint32_t volume) {

@@ -2,7 +2,7 @@
 // arithmetic is the same IEEE single and double precision on every build, so one hash holds on
 // Linux and on both Windows builds. A change of the sequencer's or the mixer's rules changes the
 // hashes on purpose: run with LINKMEND_PRINT_HASHES=1 to print the new ones.
-#include "mixer_loops.h"
+#include "simd.h"
 #include "player.h"
 #include "render_support.h"
 #include "test_paths.h"
@@ -52,15 +52,15 @@ void CheckGoldens(const char* loop) {
 }
 
 TEST(GoldenRender, OutputHashesAreTheSameOnEveryBuild) {
-    CheckGoldens(gMixWithAvx2 ? "AVX2" : "SSE2");
+    CheckGoldens(gUseAvx2 ? "AVX2" : "SSE2");
 }
 
 // Processors without AVX2 mix with the SSE2 loop: the same bits again.
 TEST(GoldenRender, TheSse2LoopGivesTheSameHashes) {
-    bool avx2 = gMixWithAvx2;
-    gMixWithAvx2 = false;
+    bool avx2 = gUseAvx2;
+    gUseAvx2 = false;
     CheckGoldens("SSE2");
-    gMixWithAvx2 = avx2;
+    gUseAvx2 = avx2;
 }
 
 } // namespace

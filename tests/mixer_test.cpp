@@ -2,6 +2,7 @@
 // an unlooped sample, silent voices, and reads that stay inside the sample record.
 #include "mixer.h"
 #include "mixer_loops.h"
+#include "simd.h"
 
 #include <gtest/gtest.h>
 
@@ -325,7 +326,7 @@ TEST_F(MixerTest, BothSteadyLoopsGiveTheSameBits) {
     std::vector<int16_t> data(5000);
     for (int16_t& frame : data) frame = static_cast<int16_t>(random());
     const uint8_t loopTypes[] = {0, 1, 2};
-    bool avx2 = gMixWithAvx2;
+    bool avx2 = gUseAvx2;
     for (int trial = 0; trial < 300; ++trial) {
         auto s = MakeSample(data, loopTypes[trial % 3], 700, 3000);
         std::vector<float> start(2048);
@@ -340,12 +341,12 @@ TEST_F(MixerTest, BothSteadyLoopsGiveTheSameBits) {
         std::vector<float> results[2] = {start, start};
         Voice after[2];
         for (int loop = 0; loop < 2; ++loop) {
-            gMixWithAvx2 = loop == 0 ? false : avx2;
+            gUseAvx2 = loop == 0 ? false : avx2;
             voice = before;
             MixVoices(results[loop].data(), n);
             after[loop] = voice;
         }
-        gMixWithAvx2 = avx2;
+        gUseAvx2 = avx2;
         ASSERT_EQ(Bits(results[0]), Bits(results[1])) << trial;
         ASSERT_EQ(after[0].position, after[1].position) << trial;
         ASSERT_EQ(after[0].fraction, after[1].fraction) << trial;

@@ -3,7 +3,7 @@
 // been fetched; the cost of a start (load and the 16 pre-rendered blocks); and the memory the
 // player takes. A rate counter "x_realtime" is the render speed as a multiple of real time.
 #include "builtin_tune.h"
-#include "mixer_loops.h"
+#include "simd.h"
 #include "module_image.h"
 #include "player.h"
 #include "sources.h"
@@ -93,10 +93,10 @@ void BM_RenderRealModule(benchmark::State& state) {
 
 // The same with the SSE2 loop only (what a processor without AVX2 runs).
 void WithoutAvx2(benchmark::State& state, const std::string& image) {
-    bool avx2 = gMixWithAvx2;
-    gMixWithAvx2 = false;
+    bool avx2 = gUseAvx2;
+    gUseAvx2 = false;
     RenderSpeed(state, image);
-    gMixWithAvx2 = avx2;
+    gUseAvx2 = avx2;
 }
 void BM_Render4ChannelBuiltinSse2(benchmark::State& state) {
     WithoutAvx2(state, BuiltinImage());
@@ -142,7 +142,7 @@ BENCHMARK(BM_StartBuiltin)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     ReportMemory();
-    std::printf("steady loop: %s\n", gMixWithAvx2 ? "AVX2" : "SSE2");
+    std::printf("steady loop: %s\n", gUseAvx2 ? "AVX2" : "SSE2");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
