@@ -8,8 +8,6 @@
 
 namespace {
 
-const int32_t kFullVolumeDivisor = 16;
-
 // Eight floats rounded to the nearest integers, ties to even (the default rounding of the
 // conversion), and clamped to 16 bits by the saturating pack. The mix stays far inside the 32-bit
 // range of the conversion (64 voices of at most 32768 at gains up to 1), so rounding first and

@@ -3,6 +3,9 @@
 
 #include <cstdint>
 
+// The divisor at full volume: 16 / 16 leaves the samples as they are.
+const int32_t kFullVolumeDivisor = 16;
+
 struct BlockSums {
     uint32_t left;  // sum of the absolute left samples
     uint32_t right; // sum of the absolute right samples

@@ -13,7 +13,6 @@
 namespace {
 
 const PCMWAVEFORMAT kOutputFormat = {{WAVE_FORMAT_PCM, 2, 48000, 192000, 4}, 16};
-const int32_t kFullVolumeDivisor = 16;
 const int32_t kSilentDivisor = 2147483600;
 const uint32_t kLargestVolume = 64;
 const DWORD kPollMs = 5;
