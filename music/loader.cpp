@@ -69,11 +69,11 @@ int64_t HeaderBytesPresent() {
     return gPlayer.sourceSize < kModuleHeaderBytes ? gPlayer.sourceSize : kModuleHeaderBytes;
 }
 
-// Printable bytes of the 20-byte Module name, in order; zero bytes do not end the copy.
+// The bytes 0x20..0x7F of the 20-byte Module name, in order; zero bytes do not end the copy.
 void CopyTitle(const uint8_t* name) {
     int length = 0;
     for (int i = 0; i < 20; ++i)
-        if (name[i] >= 0x20 && name[i] < 0x7F) gPlayer.songTitle[length++] = char(name[i]);
+        if (name[i] >= 0x20 && name[i] <= 0x7F) gPlayer.songTitle[length++] = char(name[i]);
     gPlayer.songTitle[length] = 0;
 }
 
@@ -126,16 +126,14 @@ int LoadPattern(Pattern& pattern) {
 
 // ---- Instruments.
 
-// Keeps an envelope's point count and point indices inside its 12 points, and switches off an
-// envelope of fewer than 2 points.
-void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t& sustain, uint8_t& loopStart,
-                    uint8_t& loopEnd) {
+// Keeps an envelope within its 12 stored points and switches off an envelope of fewer than 2
+// points. The sustain and loop indices stay as read: one at or past the count is simply never
+// reached, so the envelope runs to its last point and holds there. Only a loop start at or past
+// the count would send the envelope outside its points; such a loop is switched off.
+void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t loopStart) {
     if (count > kEnvelopePoints) count = kEnvelopePoints;
     if (count < 2) type = 0;
-    uint8_t last = count == 0 ? 0 : uint8_t(count - 1);
-    uint8_t* indices[] = {&sustain, &loopStart, &loopEnd};
-    for (uint8_t* index : indices)
-        if (*index > last) *index = last;
+    if (loopStart >= count) type &= uint8_t(~4);
 }
 
 void ReadEnvelope(EnvelopePoint* points, const uint8_t* bytes) {
@@ -167,10 +165,8 @@ void ReadInstrumentBody(Instrument& instrument, const uint8_t* body) {
 
 void FinishInstrument(Instrument& in) {
     in.fadeout = static_cast<uint16_t>(in.fadeout * 2);
-    SecureEnvelope(in.volumePointCount, in.volumeType, in.volumeSustain, in.volumeLoopStart,
-                   in.volumeLoopEnd);
-    SecureEnvelope(in.panningPointCount, in.panningType, in.panningSustain, in.panningLoopStart,
-                   in.panningLoopEnd);
+    SecureEnvelope(in.volumePointCount, in.volumeType, in.volumeLoopStart);
+    SecureEnvelope(in.panningPointCount, in.panningType, in.panningLoopStart);
 }
 
 // ---- Samples.

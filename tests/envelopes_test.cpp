@@ -3,6 +3,7 @@
 #include "envelopes.h"
 #include "sequencer.h"
 #include "song_builder.h"
+#include "xm_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,31 @@ TEST(VolumeEnvelope, ASustainPointAtTheLoopEndDoesNotHoldButOneAtTheLoopStartDoe
     VolumeEnvelopeSong({{0, 0}, {4, 64}, {8, 32}}, 7, 1, 1, 2);
     StartSong();
     EXPECT_EQ(EnvelopeValues(8), (Values{0, 16, 32, 48, 64, 64, 64, 64}));
+}
+
+// Loaded from an XM image: a loop end at or past the point count is never reached, so the
+// envelope runs to its last point and holds it instead of looping.
+TEST(VolumeEnvelope, ALoadedLoopEndPastTheLastPointIsNeverReached) {
+    struct Case {
+        uint8_t count, loopEnd;
+        Values values;
+    } const cases[] = {
+        {3, 3, {0, 16, 32, 48, 64, 56, 48, 40, 32, 32, 32, 32, 32, 32, 32, 32}},
+        {4, 11, {0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20, 16, 16, 16, 16}},
+    };
+    for (const Case& c : cases) {
+        XmModulePlan plan = MinimalModule();
+        std::vector<Cell> cells(4 * 64);
+        cells[0] = Cell{kNoteC4, 1, 0, 0, 0};
+        plan.patterns[0] = PatternOf(64, cells);
+        plan.instruments.push_back(InstrumentWith({Sample8({1, 2, 3, 4})}));
+        plan.instruments[0].volume =
+            XmEnvelopePlan{{{0, 0}, {4, 64}, {8, 32}, {12, 16}}, c.count, 0, 1, c.loopEnd, 5};
+        ASSERT_TRUE(LoadPlan(plan));
+        StartSong();
+        EXPECT_EQ(EnvelopeValues(16), c.values) << int(c.count) << " points";
+        EXPECT_EQ(Ch().volumeEnvelopeDone, 1);
+    }
 }
 
 TEST(VolumeEnvelope, ANoteWithoutInstrumentDoesNotRestartTheEnvelope) {

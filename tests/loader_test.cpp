@@ -49,13 +49,13 @@ TEST(LoaderHeader, CompactedLayoutWithZeroIdentificationLoads) {
     EXPECT_EQ(song.defaultBpm, 125);
 }
 
-TEST(LoaderHeader, TitleKeepsPrintableBytesAndIsNotEndedByZeroBytes) {
+TEST(LoaderHeader, TitleKeepsBytes20To7FAndIsNotEndedByZeroBytes) {
     struct Case {
         std::string name;
         const char* title;
     } cases[] = {
         {std::string("Ab\0cd", 5), "Abcd"},
-        {"\x01\x1F tab\tend\x7F\x80\xFF", " tabend"},
+        {"\x01\x1F tab\tend\x7F\x80\xFF", " tabend\x7F"},
         {"12345678901234567890", "12345678901234567890"},
         {"", ""},
     };
@@ -296,17 +296,19 @@ TEST(LoaderInstruments, InstrumentFieldsAreCopiedAndFadeoutDoubled) {
     EXPECT_EQ(loaded.fadeout, 0x2000); // 2 x 0x9000, modulo 65536
 }
 
-TEST(LoaderInstruments, EnvelopesStayInsideTheirTwelvePoints) {
+TEST(LoaderInstruments, EnvelopesKeepTheirIndicesWithinTwelvePointsAndALoopThatCanLand) {
     struct Case {
         uint8_t count, sustain, loopStart, loopEnd, type;
         uint8_t keptCount, keptSustain, keptLoopStart, keptLoopEnd, keptType;
     } cases[] = {
         {6, 2, 1, 4, 7, 6, 2, 1, 4, 7},     // well formed: as read
+        {3, 0, 1, 3, 5, 3, 0, 1, 3, 5},     // loop end at the count: as read, never reached
+        {4, 9, 1, 11, 7, 4, 9, 1, 11, 7},   // sustain and loop end past the count: as read
         {1, 0, 0, 0, 1, 1, 0, 0, 0, 0},     // one point: off
-        {0, 5, 5, 5, 7, 0, 0, 0, 0, 0},     // no points: off, indices at 0
-        {20, 3, 2, 30, 7, 12, 3, 2, 11, 7}, // too many points: 12, loop end clamped
-        {6, 15, 200, 6, 7, 6, 5, 5, 5, 7},  // indices at or past the count: last point
-        {255, 255, 255, 255, 7, 12, 11, 11, 11, 7},
+        {0, 5, 5, 5, 7, 0, 5, 5, 5, 0},     // no points: off
+        {20, 3, 2, 30, 7, 12, 3, 2, 30, 7}, // too many points: 12
+        {6, 15, 6, 2, 7, 6, 15, 6, 2, 3},   // loop start at the count: no loop
+        {255, 255, 255, 255, 7, 12, 255, 255, 255, 3},
     };
     for (const Case& c : cases) {
         XmModulePlan plan = MinimalModule();
@@ -324,6 +326,7 @@ TEST(LoaderInstruments, EnvelopesStayInsideTheirTwelvePoints) {
         EXPECT_EQ(loaded.volumeType, c.keptType);
         EXPECT_EQ(loaded.panningPointCount, c.keptCount);
         EXPECT_EQ(loaded.panningSustain, c.keptSustain);
+        EXPECT_EQ(loaded.panningLoopStart, c.keptLoopStart);
         EXPECT_EQ(loaded.panningLoopEnd, c.keptLoopEnd);
         EXPECT_EQ(loaded.panningType, c.keptType);
     }
