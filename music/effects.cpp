@@ -41,7 +41,7 @@ void PortaUpRow(EffectContext& e) {
 }
 void PortaUpTick(EffectContext& e) {
     Channel& c = e.channel;
-    c.period -= 4 * c.portaUpSpeed;
+    c.period = SaturatingAdd(c.period, -4 * c.portaUpSpeed);
     if (c.period < 56) c.period = 56;
     c.periodOffset = 0;
     c.flags |= UpdatePitch;
@@ -51,7 +51,7 @@ void PortaDownRow(EffectContext& e) {
 }
 void PortaDownTick(EffectContext& e) {
     Channel& c = e.channel;
-    c.period += 4 * c.portaDownSpeed;
+    c.period = SaturatingAdd(c.period, 4 * c.portaDownSpeed);
     c.periodOffset = 0;
     c.flags |= UpdatePitch;
 }
@@ -244,10 +244,10 @@ void ExtraFinePorta(EffectContext& e) {
     Channel& c = e.channel;
     if (e.x == 1) {
         Remember(c.extraFineUpSpeed, e.y);
-        c.period -= c.extraFineUpSpeed;
+        c.period = SaturatingAdd(c.period, -c.extraFineUpSpeed);
     } else if (e.x == 2) {
         Remember(c.extraFineDownSpeed, e.y);
-        c.period += c.extraFineDownSpeed;
+        c.period = SaturatingAdd(c.period, c.extraFineDownSpeed);
     }
 }
 

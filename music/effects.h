@@ -30,6 +30,14 @@ using EffectHandler = void (*)(EffectContext& context);
 // The handler of an effect that does nothing in a phase.
 inline void NoEffect(EffectContext&) {}
 
+// value + change, held within the 32-bit range. Slides without a limit (2xx, E1y, E2y, X, the
+// volume column's panning slides) can run for days; they stop at the end of the range instead
+// of wrapping, and are the plain sum everywhere before it.
+inline int32_t SaturatingAdd(int32_t value, int32_t change) {
+    int64_t sum = int64_t(value) + change;
+    return sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : int32_t(sum);
+}
+
 // A memory keeps the last non-zero value given to its effect.
 inline void Remember(uint8_t& memory, uint8_t value) {
     if (value != 0) memory = value;

@@ -9,11 +9,11 @@ namespace {
 // E1y and E2y fine portamento, once on the row tick, no limits.
 void FinePortaUp(EffectContext& e) {
     Remember(e.channel.finePortaUpSpeed, e.y);
-    e.channel.period -= 4 * e.channel.finePortaUpSpeed;
+    e.channel.period = SaturatingAdd(e.channel.period, -4 * e.channel.finePortaUpSpeed);
 }
 void FinePortaDown(EffectContext& e) {
     Remember(e.channel.finePortaDownSpeed, e.y);
-    e.channel.period += 4 * e.channel.finePortaDownSpeed;
+    e.channel.period = SaturatingAdd(e.channel.period, 4 * e.channel.finePortaDownSpeed);
 }
 
 // E4y vibrato control and E7y tremolo control.

@@ -98,12 +98,14 @@ void SetVoiceVolume(Voice& voice, const Channel& channel) {
     voice.leftVolume = volume * (255 - voice.panning) / 255;
 }
 
+// The channel's panning may have slid anywhere in the 32-bit range (volume column), so the sum is
+// taken in 64 bits before it is clamped.
 void SetVoicePanning(Voice& voice, const Channel& channel) {
-    int32_t room = (128 - std::abs(channel.panning - 128)) >> 5;
-    int32_t panning = channel.panning + (channel.panningEnvelopeValue - 32) * room;
+    int64_t room = (128 - std::llabs(int64_t(channel.panning) - 128)) >> 5;
+    int64_t panning = channel.panning + (channel.panningEnvelopeValue - 32) * room;
     if (panning < 0) panning = 0;
     if (panning > 255) panning = 255;
-    voice.panning = panning;
+    voice.panning = int32_t(panning);
     voice.rightVolume = voice.volume * panning / 255;
     voice.leftVolume = voice.volume * (255 - panning) / 255;
 }

@@ -48,11 +48,11 @@ void SetPanning(Channel& c, uint8_t v) {
     c.flags |= UpdatePanning;
 }
 void PanningLeft(Channel& c, uint8_t v) {
-    c.panning -= v & 15;
+    c.panning = SaturatingAdd(c.panning, -(v & 15));
     c.flags |= UpdatePanning;
 }
 void PanningRight(Channel& c, uint8_t v) {
-    c.panning += v & 15;
+    c.panning = SaturatingAdd(c.panning, v & 15);
     c.flags |= UpdatePanning;
 }
 

@@ -85,6 +85,29 @@ TEST(Portamento, FineAndExtraFineSlideOnceOnTheRowTickWithTheirMemories) {
     }
 }
 
+// Hours of 2FF (or days of E2F, X2F, E1F) take the period to the end of the 32-bit range; the
+// slides stop there, and the voice keeps its lowest or highest pitch.
+TEST(Portamento, SlidesWithoutALimitStopAtTheEndOfTheRange) {
+    struct Case {
+        uint8_t effect, parameter;
+        int32_t start, end;
+    } const cases[] = {
+        {2, 0xFF, INT32_MAX - 1000, INT32_MAX},     {Fx('E'), 0x2F, INT32_MAX - 10, INT32_MAX},
+        {Fx('X'), 0x2F, INT32_MAX - 10, INT32_MAX}, {Fx('E'), 0x1F, INT32_MIN + 10, INT32_MIN},
+        {Fx('X'), 0x1F, INT32_MIN + 10, INT32_MIN}, {1, 0xFF, INT32_MIN + 1000, 56},
+    };
+    for (const Case& c : cases) {
+        NoteWith(c.effect, c.parameter);
+        for (int row = 1; row < 8; ++row) Put(0, row, 0, 0, 0, 0, c.effect, c.parameter);
+        StartSong();
+        RunTicks(1);
+        Ch().period = c.start;
+        RunTicks(6 * 7);
+        EXPECT_EQ(Ch().period, c.end) << int(c.effect) << " " << int(c.parameter);
+        EXPECT_NE(VoiceOf().step, 0u);
+    }
+}
+
 // ---- Tone portamento
 
 TEST(TonePortamento, SlidesTowardsTheNoteWithoutOvershootOrRestart) {
@@ -327,6 +350,31 @@ TEST(Panning, EffectPClampsButTheVolumeColumnSlidesDoNot) {
     RunTicks(12);
     EXPECT_EQ(Ch().panning, 128 - 12 * 15);
     EXPECT_EQ(VoiceOf().panning, 0);
+}
+
+// The volume column's panning slides run on without a limit; after days they stop at the end of
+// the 32-bit range, and a panning envelope still turns them into a voice panning of 0..255.
+TEST(Panning, VolumeColumnSlidesStopAtTheEndOfTheRange) {
+    struct Case {
+        uint8_t column;
+        int32_t start, end, voicePanning;
+    } const cases[] = {
+        {0xEF, INT32_MAX - 20, INT32_MAX, 255},
+        {0xDF, INT32_MIN + 20, INT32_MIN, 0},
+    };
+    for (const Case& c : cases) {
+        NewSong();
+        SetPanningEnvelope(AddInstrument(), {{0, 64}, {1, 64}});
+        Put(0, 0, 0, kNoteC4, 1, c.column);
+        for (int row = 1; row < 4; ++row) Put(0, row, 0, 0, 0, c.column);
+        StartSong();
+        RunTicks(1);
+        Ch().panning = c.start;
+        RunTicks(6 * 3);
+        EXPECT_EQ(Ch().panning, c.end) << int(c.column);
+        EXPECT_EQ(Ch().panningEnvelopeValue, 64);
+        EXPECT_EQ(VoiceOf().panning, c.voicePanning) << int(c.column);
+    }
 }
 
 // ---- Tremor
