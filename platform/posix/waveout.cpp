@@ -17,7 +17,8 @@ const uint32_t kFrameBytes = 4;
 struct Device {
     WAVEHDR* playing = nullptr; // the header being played, null when stopped
     std::chrono::steady_clock::time_point started;
-    uint64_t playedBytes = 0;   // since the write
+    uint64_t startBytes = 0;    // the byte count at the write
+    uint64_t playedBytes = 0;   // counted on from startBytes
     uint64_t capturedBytes = 0; // of playedBytes, already in the capture
 };
 
@@ -25,6 +26,7 @@ struct WaveOut {
     std::mutex mutex;
     std::set<Device*> devices;
     bool testClock = false;
+    uint64_t nextStartBytes = 0; // for the next write only
     MMRESULT openResult = MMSYSERR_NOERROR;
     bool capturing = false;
     std::vector<int16_t> capture;
@@ -45,13 +47,13 @@ bool Loops(const WAVEHDR& header) {
     return (header.dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
 }
 
-// Moves the device's play position to `played` bytes since the write, capturing the bytes in
-// between. A header without the loop flags plays once and stops at its end.
+// Moves the device's byte count to `played`, capturing the bytes in between. A header without
+// the loop flags plays once and stops at its end.
 void PlayTo(WaveOut& state, Device& device, uint64_t played) {
     const WAVEHDR& header = *device.playing;
     uint32_t length = header.dwBufferLength - header.dwBufferLength % kFrameBytes;
     if (length == 0) return;
-    if (!Loops(header) && played > length) played = length;
+    if (!Loops(header) && played > device.startBytes + length) played = device.startBytes + length;
     if (played < device.playedBytes) return;
     device.playedBytes = played;
     if (!state.capturing) {
@@ -69,7 +71,7 @@ void CatchUp(WaveOut& state, Device& device) {
     auto elapsed = std::chrono::steady_clock::now() - device.started;
     auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
     uint64_t bytes = uint64_t(ns) * kBytesPerSecond / 1000000000u;
-    PlayTo(state, device, bytes - bytes % kFrameBytes);
+    PlayTo(state, device, device.startBytes + bytes - bytes % kFrameBytes);
 }
 
 // The checks of every call that takes a header: a device of this stand-in and a whole WAVEHDR.
@@ -123,7 +125,8 @@ MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) {
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     device->playing = header;
     device->started = std::chrono::steady_clock::now();
-    device->playedBytes = device->capturedBytes = 0;
+    device->startBytes = device->playedBytes = device->capturedBytes = state.nextStartBytes;
+    state.nextStartBytes = 0;
     return MMSYSERR_NOERROR;
 }
 
@@ -197,6 +200,12 @@ void WaveOutSetOpenResult(MMRESULT result) {
     WaveOut& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.openResult = result;
+}
+
+void WaveOutStartClockAt(uint64_t bytes) {
+    WaveOut& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.nextStartBytes = bytes;
 }
 
 void WaveOutStartCapture() {

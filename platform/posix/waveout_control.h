@@ -1,5 +1,6 @@
 // Control of the stand-in wave output device for tests: a clock the test drives instead of real
-// time, a capture of every byte the device plays, a device that refuses to open, and read-outs.
+// time and may start hours into play, a capture of every byte the device plays, a device that
+// refuses to open, and read-outs.
 #pragma once
 
 #include "platform.h"
@@ -15,6 +16,11 @@ void WaveOutUseTestClock(bool on);
 // Returns the number of position queries made before this moment, so that a test can wait for
 // the queries that see the new position (WaveOutPositionQueries).
 uint32_t WaveOutAdvance(uint32_t bytes);
+
+// The next waveOutWrite starts the device's byte count at `bytes` instead of 0, as if it had
+// played that long already (hours of play: the 32-bit position wraps at 2^32). The buffer plays
+// from its byte `bytes` modulo its length, so a multiple of the length starts at its beginning.
+void WaveOutStartClockAt(uint64_t bytes);
 
 // Position queries made so far on any device.
 uint32_t WaveOutPositionQueries();
