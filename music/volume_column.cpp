@@ -9,7 +9,7 @@ using ColumnHandler = void (*)(Channel& channel, uint8_t v);
 void Nothing(Channel&, uint8_t) {}
 
 // 0x10..0x50 set volume 0..64; 0x51..0x5F do nothing.
-void SetVolume(Channel& c, uint8_t v) {
+void ColumnSetVolume(Channel& c, uint8_t v) {
     if (v <= 0x50) c.volume = v - 0x10;
 }
 
@@ -36,14 +36,14 @@ void VibratoSpeed(Channel& c, uint8_t v) {
 void VibratoDepth(Channel& c, uint8_t v) {
     c.vibratoDepth = v & 15;
 }
-void VibratoTick(Channel& c, uint8_t v) {
+void ColumnVibratoTick(Channel& c, uint8_t v) {
     VibratoDepth(c, v);
     ApplyVibrato(c);
     AdvanceVibrato(c);
 }
 
 // 0xCy set panning, 0xDy and 0xEy panning slides left and right.
-void SetPanning(Channel& c, uint8_t v) {
+void ColumnSetPanning(Channel& c, uint8_t v) {
     c.panning = 16 * (v & 15);
     c.flags |= UpdatePanning;
 }
@@ -66,50 +66,37 @@ void TonePortamentoTick(Channel& c, uint8_t) {
     ApplyTonePortamento(c);
 }
 
-const ColumnHandler kRowHandlers[16] = {
-    Nothing,        // 0x0y none
-    SetVolume,      // 0x1y set volume
-    SetVolume,      // 0x2y set volume
-    SetVolume,      // 0x3y set volume
-    SetVolume,      // 0x4y set volume
-    SetVolume,      // 0x50 set volume 64
-    VolumeDown,     // 0x6y volume slide down
-    VolumeUp,       // 0x7y volume slide up
-    VolumeDown,     // 0x8y fine volume slide down
-    VolumeUp,       // 0x9y fine volume slide up
-    VibratoSpeed,   // 0xAy set vibrato speed
-    VibratoDepth,   // 0xBy vibrato
-    SetPanning,     // 0xCy set panning
-    PanningLeft,    // 0xDy panning slide left
-    PanningRight,   // 0xEy panning slide right
-    TonePortamento, // 0xFy tone portamento
+// The row-tick and the other-tick handler of each command.
+struct ColumnCommand {
+    ColumnHandler row;
+    ColumnHandler tick;
 };
 
-const ColumnHandler kTickHandlers[16] = {
-    Nothing,            // 0x0y none
-    Nothing,            // 0x1y set volume
-    Nothing,            // 0x2y set volume
-    Nothing,            // 0x3y set volume
-    Nothing,            // 0x4y set volume
-    Nothing,            // 0x50 set volume 64
-    VolumeDownTick,     // 0x6y volume slide down
-    VolumeUpTick,       // 0x7y volume slide up
-    Nothing,            // 0x8y fine volume slide down
-    Nothing,            // 0x9y fine volume slide up
-    Nothing,            // 0xAy set vibrato speed
-    VibratoTick,        // 0xBy vibrato
-    Nothing,            // 0xCy set panning
-    PanningLeft,        // 0xDy panning slide left
-    PanningRight,       // 0xEy panning slide right
-    TonePortamentoTick, // 0xFy tone portamento
+const ColumnCommand kColumnCommands[16] = {
+    {Nothing, Nothing},                   // 0x0y none
+    {ColumnSetVolume, Nothing},           // 0x1y set volume
+    {ColumnSetVolume, Nothing},           // 0x2y set volume
+    {ColumnSetVolume, Nothing},           // 0x3y set volume
+    {ColumnSetVolume, Nothing},           // 0x4y set volume
+    {ColumnSetVolume, Nothing},           // 0x50 set volume 64
+    {VolumeDown, VolumeDownTick},         // 0x6y volume slide down
+    {VolumeUp, VolumeUpTick},             // 0x7y volume slide up
+    {VolumeDown, Nothing},                // 0x8y fine volume slide down
+    {VolumeUp, Nothing},                  // 0x9y fine volume slide up
+    {VibratoSpeed, Nothing},              // 0xAy set vibrato speed
+    {VibratoDepth, ColumnVibratoTick},    // 0xBy vibrato
+    {ColumnSetPanning, Nothing},          // 0xCy set panning
+    {PanningLeft, PanningLeft},           // 0xDy panning slide left
+    {PanningRight, PanningRight},         // 0xEy panning slide right
+    {TonePortamento, TonePortamentoTick}, // 0xFy tone portamento
 };
 
 } // namespace
 
 void ApplyVolumeColumn(Channel& channel, uint8_t volumeColumn) {
-    kRowHandlers[volumeColumn >> 4](channel, volumeColumn);
+    kColumnCommands[volumeColumn >> 4].row(channel, volumeColumn);
 }
 
 void VolumeColumnTick(Channel& channel, uint8_t volumeColumn) {
-    kTickHandlers[volumeColumn >> 4](channel, volumeColumn);
+    kColumnCommands[volumeColumn >> 4].tick(channel, volumeColumn);
 }
