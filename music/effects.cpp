@@ -9,10 +9,18 @@ namespace {
 
 const int kEffectCount = 36; // 0..9, then A = 10 up to Z = 35
 
+// One step of the slides A, 5, 6, H and P: up by the high nibble, or else down by the low one.
+int32_t SlideStep(uint8_t speed) {
+    return (speed >> 4) != 0 ? (speed >> 4) : -(speed & 15);
+}
+
+int32_t Clamp(int32_t value, int32_t lowest, int32_t highest) {
+    return value < lowest ? lowest : value > highest ? highest : value;
+}
+
 // The volume slide of effects A, 5 and 6 with the shared memory's nibbles.
 void SlideVolume(Channel& channel) {
-    uint8_t speed = channel.volumeSlideSpeed;
-    channel.volume += (speed >> 4) != 0 ? (speed >> 4) : -(speed & 15);
+    channel.volume += SlideStep(channel.volumeSlideSpeed);
     channel.flags |= UpdateVolume;
 }
 
@@ -169,9 +177,7 @@ void GlobalSlideRow(EffectContext& e) {
     Remember(e.song.globalVolumeSlide, e.parameter);
 }
 void GlobalSlideTick(EffectContext& e) {
-    uint8_t speed = e.song.globalVolumeSlide;
-    int32_t volume = e.song.globalVolume + ((speed >> 4) != 0 ? (speed >> 4) : -(speed & 15));
-    e.song.globalVolume = volume < 0 ? 0 : volume > 64 ? 64 : volume;
+    e.song.globalVolume = Clamp(e.song.globalVolume + SlideStep(e.song.globalVolumeSlide), 0, 64);
 }
 
 // Lxx set envelope position, for an instrument whose volume envelope is on.
@@ -188,9 +194,7 @@ void PanningSlideRow(EffectContext& e) {
 }
 void PanningSlideTick(EffectContext& e) {
     Channel& c = e.channel;
-    uint8_t speed = c.panningSlideSpeed;
-    int32_t panning = c.panning + ((speed >> 4) != 0 ? (speed >> 4) : -(speed & 15));
-    c.panning = panning < 0 ? 0 : panning > 255 ? 255 : panning;
+    c.panning = Clamp(SaturatingAdd(c.panning, SlideStep(c.panningSlideSpeed)), 0, 255);
     c.flags |= UpdatePanning;
 }
 

@@ -103,13 +103,12 @@ int64_t MixChunk(Voice& voice, int64_t start, float* out, uint32_t frames) {
     uint64_t x = static_cast<uint64_t>(start);
     uint64_t move = voice.backward ? uint64_t(0) - voice.step : voice.step;
     if (voice.rampFrames > 0) {
-        __m128d gains = _mm_set_pd(static_cast<float>(voice.currentRight) * kGainScale,
-                                   static_cast<float>(voice.currentLeft) * kGainScale);
-        __m128d steps = _mm_set_pd(voice.rampRightStep, voice.rampLeftStep);
-        x = MixRamp(data, x, move, gains, steps, out, frames);
-        voice.currentLeft = static_cast<int32_t>(std::nearbyint(_mm_cvtsd_f64(gains) * 255.0));
-        voice.currentRight = static_cast<int32_t>(
-            std::nearbyint(_mm_cvtsd_f64(_mm_unpackhi_pd(gains, gains)) * 255.0));
+        RampGains gains = {static_cast<float>(voice.currentLeft) * kGainScale,
+                           static_cast<float>(voice.currentRight) * kGainScale, voice.rampLeftStep,
+                           voice.rampRightStep};
+        x = MixRamp(data, x, move, gains, out, frames);
+        voice.currentLeft = static_cast<int32_t>(std::nearbyint(gains.left * 255.0));
+        voice.currentRight = static_cast<int32_t>(std::nearbyint(gains.right * 255.0));
         voice.rampFrames -= static_cast<int32_t>(frames);
         if (voice.rampFrames == 0) {
             voice.rampLeftStep = voice.rampRightStep = 0.0f;

@@ -149,14 +149,18 @@ uint64_t MixSteady(const int16_t* data, uint64_t x, uint64_t move, double leftGa
 }
 
 // A ramping voice: each frame adds with the running gains, then moves them by their steps.
-uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, __m128d& gains, __m128d steps,
-                 float* out, uint32_t frames) {
+uint64_t MixRamp(const int16_t* data, uint64_t x, uint64_t move, RampGains& ramp, float* out,
+                 uint32_t frames) {
+    __m128d gains = _mm_set_pd(ramp.right, ramp.left);
+    const __m128d steps = _mm_set_pd(ramp.rightStep, ramp.leftStep);
     for (uint32_t i = 0; i < frames; ++i, out += 2) {
         double s = static_cast<double>(ScaledSample(data, x)) * kFractionScale;
         AddFrame(out, _mm_set1_pd(s), gains);
         x = Move(x, move);
         gains = _mm_add_pd(gains, steps);
     }
+    ramp.left = _mm_cvtsd_f64(gains);
+    ramp.right = _mm_cvtsd_f64(_mm_unpackhi_pd(gains, gains));
     return x;
 }
 

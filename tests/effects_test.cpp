@@ -353,7 +353,8 @@ TEST(Panning, EffectPClampsButTheVolumeColumnSlidesDoNot) {
 }
 
 // The volume column's panning slides run on without a limit; after days they stop at the end of
-// the 32-bit range, and a panning envelope still turns them into a voice panning of 0..255.
+// the 32-bit range, and a panning envelope still turns them into a voice panning of 0..255. A
+// panning slide P that follows brings the panning back into 0..255 from there.
 TEST(Panning, VolumeColumnSlidesStopAtTheEndOfTheRange) {
     struct Case {
         uint8_t column;
@@ -367,6 +368,7 @@ TEST(Panning, VolumeColumnSlidesStopAtTheEndOfTheRange) {
         SetPanningEnvelope(AddInstrument(), {{0, 64}, {1, 64}});
         Put(0, 0, 0, kNoteC4, 1, c.column);
         for (int row = 1; row < 4; ++row) Put(0, row, 0, 0, 0, c.column);
+        Put(0, 4, 0, 0, 0, 0, Fx('P'), 0x11);
         StartSong();
         RunTicks(1);
         Ch().panning = c.start;
@@ -374,6 +376,8 @@ TEST(Panning, VolumeColumnSlidesStopAtTheEndOfTheRange) {
         EXPECT_EQ(Ch().panning, c.end) << int(c.column);
         EXPECT_EQ(Ch().panningEnvelopeValue, 64);
         EXPECT_EQ(VoiceOf().panning, c.voicePanning) << int(c.column);
+        RunTicks(6 + 1);
+        EXPECT_EQ(Ch().panning, c.voicePanning) << int(c.column);
     }
 }
 
