@@ -16,14 +16,20 @@ const int kInstrumentHead = 33;  // Instrument size through Sample header size
 const int kInstrumentBody = 208; // Sample number for all notes through Volume fadeout
 const uint8_t kPackedSample = 0xAD;
 
-LoadFailure gFailure = LoadFailure::None;
+// One load's own state, which the load owns and returns its outcome from.
+struct ModuleLoad {
+    LoadFailure failure;
+    // Where the load stands in the module, counted here: the sources report nothing about short
+    // reads, so a module that ends early is found by comparing this count with what the source
+    // has.
+    int64_t position;
+    // The source is an image of sourceSize bytes (the source table says so); otherwise a file,
+    // whose own position stays behind the count when a read came up short.
+    bool imageOfKnownSize;
+};
 
-// Where the loader stands in the module, counted here: the sources report nothing about short
-// reads, so a module that ends early is found by comparing this count with what the source has.
-int64_t gPosition = 0;
-
-int Fail(LoadFailure why) {
-    gFailure = why;
+int Fail(ModuleLoad& load, LoadFailure why) {
+    load.failure = why;
     return 0;
 }
 
@@ -35,37 +41,33 @@ uint32_t Le32(const uint8_t* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-bool IsFileSource() {
-    return gPlayer.activeSource.read == FileSource.read;
-}
-
-// Reads on at the loader's position. Nothing is read from a memory image once the position has
-// reached its end: the destination keeps its zero bytes, as for any byte the module lacks.
-void Read(void* destination, uint32_t bytes) {
-    if (IsFileSource() || gPosition < gPlayer.sourceSize)
+// Reads on at the load's position. Nothing is read from an image once the position has reached
+// its end (a refused seek may have left the source elsewhere): the destination keeps its zero
+// bytes, as for any byte the module lacks.
+void Read(ModuleLoad& load, void* destination, uint32_t bytes) {
+    if (!load.imageOfKnownSize || load.position < gPlayer.sourceSize)
         gPlayer.activeSource.read(destination, static_cast<int32_t>(bytes));
-    gPosition += bytes;
+    load.position += bytes;
 }
 
-// True once a read asked for bytes beyond the module's end. A memory or resource image knows its
-// size; a file's own position stays behind the count when a read came up short.
-bool PastEnd() {
-    if (IsFileSource()) return gPlayer.activeSource.seek(0, 1) < gPosition;
-    return gPosition > gPlayer.sourceSize;
+// True once a read asked for bytes beyond the module's end.
+bool PastEnd(const ModuleLoad& load) {
+    if (!load.imageOfKnownSize) return gPlayer.activeSource.seek(0, 1) < load.position;
+    return load.position > gPlayer.sourceSize;
 }
 
 // Moves to `target`, counted from the module's start; false when no source can stand there.
 // Seeking to an absolute position keeps the file source right even after a short read.
-bool SeekTo(int64_t target) {
+bool SeekTo(ModuleLoad& load, int64_t target) {
     if (target < 0 || target > INT32_MAX) return false;
     gPlayer.activeSource.seek(static_cast<int32_t>(target), 0);
-    gPosition = target;
+    load.position = target;
     return true;
 }
 
 // How many bytes of the header block the module really had.
-int64_t HeaderBytesPresent() {
-    if (IsFileSource()) return gPlayer.activeSource.seek(0, 1);
+int64_t HeaderBytesPresent(const ModuleLoad& load) {
+    if (!load.imageOfKnownSize) return gPlayer.activeSource.seek(0, 1);
     return gPlayer.sourceSize < kModuleHeaderBytes ? gPlayer.sourceSize : kModuleHeaderBytes;
 }
 
@@ -79,16 +81,16 @@ void CopyTitle(const uint8_t* name) {
 
 // ---- Patterns.
 
-void ReadCell(Cell& cell, uint8_t instrumentCount) {
+void ReadCell(ModuleLoad& load, Cell& cell, uint8_t instrumentCount) {
     uint8_t fields[5] = {};
-    Read(fields, 1);
+    Read(load, fields, 1);
     if (fields[0] & 0x80) {
         uint8_t present = fields[0];
         fields[0] = 0;
         for (int bit = 0; bit < 5; ++bit)
-            if (present & (1 << bit)) Read(&fields[bit], 1);
+            if (present & (1 << bit)) Read(load, &fields[bit], 1);
     } else {
-        Read(&fields[1], 4);
+        Read(load, &fields[1], 4);
     }
     cell = Cell{fields[0], fields[1], fields[2], fields[3], fields[4]};
     if (cell.instrument > instrumentCount) cell.instrument = 0;
@@ -96,12 +98,12 @@ void ReadCell(Cell& cell, uint8_t instrumentCount) {
 
 // Exactly rowCount x channelCount cells, whatever Packed pattern data size says. Cells beyond
 // the module's end would read as zero bytes, that is as empty cells, so reading stops there.
-void UnpackCells(Pattern& pattern) {
+void UnpackCells(ModuleLoad& load, Pattern& pattern) {
     const Song& song = gPlayer.song;
     Cell* cell = pattern.cells;
-    for (uint32_t row = 0; row < pattern.rowCount && !PastEnd(); ++row)
+    for (uint32_t row = 0; row < pattern.rowCount && !PastEnd(load); ++row)
         for (uint32_t channel = 0; channel < song.channelCount; ++channel)
-            ReadCell(*cell++, static_cast<uint8_t>(song.instrumentCount));
+            ReadCell(load, *cell++, static_cast<uint8_t>(song.instrumentCount));
 }
 
 bool AllocateCells(Pattern& pattern) {
@@ -111,16 +113,16 @@ bool AllocateCells(Pattern& pattern) {
 }
 
 // One stored pattern: the 9-byte header, whatever its length field says, then its cells.
-int LoadPattern(Pattern& pattern) {
+int LoadPattern(ModuleLoad& load, Pattern& pattern) {
     uint8_t header[9] = {};
-    Read(header, sizeof header);
-    if (PastEnd()) return Fail(LoadFailure::Truncated);
+    Read(load, header, sizeof header);
+    if (PastEnd(load)) return Fail(load, LoadFailure::Truncated);
     pattern.rowCount = Le16(header + 5);
     pattern.packedSize = Le16(header + 7);
-    if (gPlayer.song.channelCount == 0) return Fail(LoadFailure::ChannelCount);
-    if (pattern.rowCount == 0) return Fail(LoadFailure::EmptyPattern);
-    if (!AllocateCells(pattern)) return Fail(LoadFailure::OutOfMemory);
-    if (pattern.packedSize != 0) UnpackCells(pattern);
+    if (gPlayer.song.channelCount == 0) return Fail(load, LoadFailure::ChannelCount);
+    if (pattern.rowCount == 0) return Fail(load, LoadFailure::EmptyPattern);
+    if (!AllocateCells(pattern)) return Fail(load, LoadFailure::OutOfMemory);
+    if (pattern.packedSize != 0) UnpackCells(load, pattern);
     return 1;
 }
 
@@ -189,11 +191,11 @@ void NormaliseLoop(Sample& sample) {
 }
 
 // `bytes` holds the header's first Sample header size bytes; the rest stays zero.
-int ConvertSampleHeader(const uint8_t* bytes, SampleHeader& header) {
+int ConvertSampleHeader(ModuleLoad& load, const uint8_t* bytes, SampleHeader& header) {
     Sample& sample = header.fields;
     sample.is16Bit = (bytes[14] >> 4) & 1;
     sample.length = Le32(bytes) >> sample.is16Bit;
-    if (sample.length >= kLongestSample) return Fail(LoadFailure::SampleTooLong);
+    if (sample.length >= kLongestSample) return Fail(load, LoadFailure::SampleTooLong);
     sample.loopStart = Le32(bytes + 4) >> sample.is16Bit;
     sample.loopLength = Le32(bytes + 8) >> sample.is16Bit;
     sample.loopType = bytes[14] & 3;
@@ -220,12 +222,12 @@ Sample* AllocateSample(const Sample& fields) {
 
 // 4-bit packed data, decoded forward in place: the packed bytes lie at the top of the frame
 // area, where each decoded pair of frames lands below the bytes still to be read.
-void DecodePacked(Sample& sample) {
+void DecodePacked(ModuleLoad& load, Sample& sample) {
     int8_t table[16] = {};
-    Read(table, sizeof table);
+    Read(load, table, sizeof table);
     uint32_t packedBytes = (sample.length + 1) / 2;
     uint8_t* packed = reinterpret_cast<uint8_t*>(sample.data + sample.length + 3) - packedBytes;
-    Read(packed, packedBytes);
+    Read(load, packed, packedBytes);
     uint8_t value = 0;
     for (uint32_t i = 0; i < packedBytes; ++i) {
         uint8_t pair = packed[i];
@@ -240,12 +242,12 @@ void DecodePacked(Sample& sample) {
 
 // 8-bit or 16-bit differences, read into the frame area and summed in place. The frame area
 // holds little-endian 16-bit differences before the sum: 8-bit bytes are widened into them.
-void DecodeDifferences(Sample& sample, bool oddDataByte) {
+void DecodeDifferences(ModuleLoad& load, Sample& sample, bool oddDataByte) {
     auto* bytes = reinterpret_cast<uint8_t*>(sample.data);
-    Read(bytes, sample.length << sample.is16Bit);
+    Read(load, bytes, sample.length << sample.is16Bit);
     if (oddDataByte) {
         uint8_t unused;
-        Read(&unused, 1);
+        Read(load, &unused, 1);
     }
     if (!sample.is16Bit)
         for (uint32_t i = sample.length; i-- > 0;) {
@@ -268,48 +270,49 @@ void WriteGuardFrame(Sample& sample) {
 }
 
 // The sample headers behind an instrument header, then the data of each sample in turn.
-int LoadSamples(Instrument& instrument, int count, uint32_t headerSize) {
+int LoadSamples(ModuleLoad& load, Instrument& instrument, int count, uint32_t headerSize) {
     bool oddDataByte[kMaxSamples] = {};
     for (int k = 0; k < count; ++k) {
         uint8_t bytes[kLargestSampleHeader] = {};
-        Read(bytes, headerSize);
+        Read(load, bytes, headerSize);
         SampleHeader header = {};
-        if (!ConvertSampleHeader(bytes, header)) return 0;
+        if (!ConvertSampleHeader(load, bytes, header)) return 0;
         instrument.samples[k] = AllocateSample(header.fields);
-        if (instrument.samples[k] == nullptr) return Fail(LoadFailure::OutOfMemory);
+        if (instrument.samples[k] == nullptr) return Fail(load, LoadFailure::OutOfMemory);
         oddDataByte[k] = header.oddDataByte;
     }
     // Data beyond the module's end would decode to zero frames, which the samples hold already.
-    for (int k = 0; k < count && !PastEnd(); ++k) {
+    for (int k = 0; k < count && !PastEnd(load); ++k) {
         Sample& sample = *instrument.samples[k];
         if (sample.packing == kPackedSample)
-            DecodePacked(sample);
+            DecodePacked(load, sample);
         else
-            DecodeDifferences(sample, oddDataByte[k]);
+            DecodeDifferences(load, sample, oddDataByte[k]);
         WriteGuardFrame(sample);
     }
     return 1;
 }
 
-int LoadInstrument(Instrument& instrument) {
-    int64_t start = gPosition;
+int LoadInstrument(ModuleLoad& load, Instrument& instrument) {
+    int64_t start = load.position;
     uint8_t head[kInstrumentHead] = {};
-    Read(head, sizeof head);
+    Read(load, head, sizeof head);
     uint32_t instrumentSize = Le32(head);
     int count = head[27];
     uint32_t sampleHeaderSize = Le32(head + 29);
     if (count != 0) {
-        if (sampleHeaderSize > kLargestSampleHeader) return Fail(LoadFailure::SampleHeaderSize);
-        if (count > kMaxSamples) return Fail(LoadFailure::TooManySamples);
+        if (sampleHeaderSize > kLargestSampleHeader)
+            return Fail(load, LoadFailure::SampleHeaderSize);
+        if (count > kMaxSamples) return Fail(load, LoadFailure::TooManySamples);
         uint8_t body[kInstrumentBody] = {};
-        Read(body, sizeof body);
+        Read(load, body, sizeof body);
         ReadInstrumentBody(instrument, body);
     }
     // Over the reserved tail, or back when the header is shorter than what was read.
-    if (!SeekTo(start + instrumentSize)) return Fail(LoadFailure::Truncated);
+    if (!SeekTo(load, start + instrumentSize)) return Fail(load, LoadFailure::Truncated);
     FinishInstrument(instrument);
     if (count == 0) return 1;
-    return LoadSamples(instrument, count, sampleHeaderSize);
+    return LoadSamples(load, instrument, count, sampleHeaderSize);
 }
 
 // ---- The song.
@@ -327,7 +330,7 @@ void ReadSongFields(const uint8_t* header) {
     for (int i = 0; i < 256; ++i) song.orderTable[i] = header[80 + i];
 }
 
-int AllocateTables(uint16_t storedPatterns) {
+int AllocateTables(ModuleLoad& load, uint16_t storedPatterns) {
     Song& song = gPlayer.song;
     int highest = 0;
     for (int i = 0; i < song.songLength; ++i)
@@ -337,51 +340,58 @@ int AllocateTables(uint16_t storedPatterns) {
     uint32_t patternBytes = song.patternCount * uint32_t(sizeof(Pattern));
     auto* block = static_cast<uint8_t*>(
         PlayerAlloc(patternBytes + song.instrumentCount * uint32_t(sizeof(Instrument))));
-    if (block == nullptr) return Fail(LoadFailure::OutOfMemory);
+    if (block == nullptr) return Fail(load, LoadFailure::OutOfMemory);
     song.patterns = reinterpret_cast<Pattern*>(block);
     song.instruments = reinterpret_cast<Instrument*>(block + patternBytes);
     return 1;
 }
 
 // Patterns that exist only because the order table names them: 64 empty rows each.
-int AddNamedPatterns(uint16_t storedPatterns) {
+int AddNamedPatterns(ModuleLoad& load, uint16_t storedPatterns) {
     Song& song = gPlayer.song;
     for (uint32_t number = storedPatterns; number < song.patternCount; ++number) {
         Pattern& pattern = song.patterns[number];
         pattern.rowCount = 64;
         pattern.packedSize = 0;
-        if (!AllocateCells(pattern)) return Fail(LoadFailure::OutOfMemory);
+        if (!AllocateCells(pattern)) return Fail(load, LoadFailure::OutOfMemory);
     }
+    return 1;
+}
+
+// Steps 1 to 11 of the load; zero when it fails, with the reason in load.failure.
+int LoadRecords(ModuleLoad& load) {
+    uint8_t* header = gPlayer.song.header;
+    // Header bytes the module lacks count as zero, whatever the block held before.
+    int64_t headerBytes = HeaderBytesPresent(load);
+    if (headerBytes < 0) headerBytes = 0;
+    std::memset(header + headerBytes, 0, size_t(kModuleHeaderBytes - headerBytes));
+    CopyTitle(header + 17);
+    if (headerBytes < 80) return Fail(load, LoadFailure::Truncated);
+    if (!SeekTo(load, 60 + int64_t(Le32(header + 60)))) return Fail(load, LoadFailure::Truncated);
+    ReadSongFields(header);
+    Song& song = gPlayer.song;
+    if (song.songLength == 0 || song.songLength > 256) return Fail(load, LoadFailure::SongLength);
+    uint16_t storedPatterns = Le16(header + 70);
+    if (!AllocateTables(load, storedPatterns)) return 0;
+    if (storedPatterns == 0) return Fail(load, LoadFailure::NoPatterns);
+    for (uint32_t number = 0; number < storedPatterns; ++number)
+        if (!LoadPattern(load, song.patterns[number])) return 0;
+    if (!AddNamedPatterns(load, storedPatterns)) return 0;
+    // Instruments beyond the module's end would read as zero bytes: empty, as they are already.
+    for (uint32_t number = 0; number < song.instrumentCount && !PastEnd(load); ++number)
+        if (!LoadInstrument(load, song.instruments[number])) return 0;
     return 1;
 }
 
 } // namespace
 
-LoadFailure LastLoadFailure() {
-    return gFailure;
+LoadFailure ReadModule() {
+    ModuleLoad load = {LoadFailure::None, kModuleHeaderBytes,
+                       gPlayer.activeSource.imageOfKnownSize != 0};
+    LoadRecords(load);
+    return load.failure;
 }
 
 int LoadModule() {
-    uint8_t* header = gPlayer.song.header;
-    gFailure = LoadFailure::None;
-    // Header bytes the module lacks count as zero, whatever the block held before.
-    int64_t headerBytes = HeaderBytesPresent();
-    if (headerBytes < 0) headerBytes = 0;
-    std::memset(header + headerBytes, 0, size_t(kModuleHeaderBytes - headerBytes));
-    CopyTitle(header + 17);
-    if (headerBytes < 80) return Fail(LoadFailure::Truncated);
-    if (!SeekTo(60 + int64_t(Le32(header + 60)))) return Fail(LoadFailure::Truncated);
-    ReadSongFields(header);
-    Song& song = gPlayer.song;
-    if (song.songLength == 0 || song.songLength > 256) return Fail(LoadFailure::SongLength);
-    uint16_t storedPatterns = Le16(header + 70);
-    if (!AllocateTables(storedPatterns)) return 0;
-    if (storedPatterns == 0) return Fail(LoadFailure::NoPatterns);
-    for (uint32_t number = 0; number < storedPatterns; ++number)
-        if (!LoadPattern(song.patterns[number])) return 0;
-    if (!AddNamedPatterns(storedPatterns)) return 0;
-    // Instruments beyond the module's end would read as zero bytes: empty, as they are already.
-    for (uint32_t number = 0; number < song.instrumentCount && !PastEnd(); ++number)
-        if (!LoadInstrument(song.instruments[number])) return 0;
-    return 1;
+    return ReadModule() == LoadFailure::None ? 1 : 0;
 }

@@ -3,13 +3,7 @@
 
 #include "player_state.h"
 
-// Reads the module through gPlayer.activeSource, which stands just after the first
-// kModuleHeaderBytes bytes, already read into gPlayer.song.header. Fills songTitle, the Song
-// fields, patterns, instruments and samples, all taken from PlayerAlloc. Nonzero on success.
-// Frees nothing on failure: what was built stays on the private heap until the player stops.
-int LoadModule();
-
-// Why the last LoadModule returned zero (None after a success).
+// Why a load failed (None when it succeeded).
 enum class LoadFailure : uint8_t {
     None,
     Truncated,        // the module ends inside its header or a pattern header, or sends a
@@ -23,4 +17,13 @@ enum class LoadFailure : uint8_t {
     SampleTooLong,    // a sample of 2^22 frames or more
     OutOfMemory,      // the player's heap refused a block
 };
-LoadFailure LastLoadFailure();
+
+// Reads the module through gPlayer.activeSource, which stands just after the first
+// kModuleHeaderBytes bytes, already read into gPlayer.song.header. Fills songTitle, the Song
+// fields, patterns, instruments and samples, all taken from PlayerAlloc, and returns the load's
+// outcome. Frees nothing on failure: what was built stays on the private heap until the player
+// stops.
+LoadFailure ReadModule();
+
+// ReadModule in the player's terms: nonzero when the module is loaded, zero on failure.
+int LoadModule();

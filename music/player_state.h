@@ -185,6 +185,9 @@ struct ModuleSource {
     void (*read)(void* destination, int32_t bytes);
     int32_t (*seek)(int32_t offset, int32_t mode); // mode 0 from the start, 1 from here
     void (*close)();
+    // Nonzero for an image of sourceSize bytes (memory, resource), whose seek refuses a target
+    // beyond its end; zero for a file, whose end shows only in its position after a short read.
+    uint8_t imageOfKnownSize;
 };
 
 // ---- Output buffering.

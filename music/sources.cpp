@@ -80,9 +80,9 @@ void CloseFile() {
 
 } // namespace
 
-const ModuleSource MemorySource = {OpenNothing, ReadMemory, SeekMemory, CloseNothing};
-const ModuleSource ResourceSource = {OpenResource, ReadMemory, SeekMemory, CloseNothing};
-const ModuleSource FileSource = {OpenFile, ReadFromFile, SeekFile, CloseFile};
+const ModuleSource MemorySource = {OpenNothing, ReadMemory, SeekMemory, CloseNothing, 1};
+const ModuleSource ResourceSource = {OpenResource, ReadMemory, SeekMemory, CloseNothing, 1};
+const ModuleSource FileSource = {OpenFile, ReadFromFile, SeekFile, CloseFile, 0};
 
 void SelectModuleSource(uint32_t flags) {
     if (flags & PLAY_FROM_MEMORY)

@@ -23,10 +23,11 @@ TEST(LoaderTruncation, EveryCutOfAModuleLoadsOrFailsAsTruncated) {
         for (size_t size = 0; size < image.size(); ++size) {
             // A copy of exactly `size` bytes, so that a read past the cut is a memory fault.
             std::string cut = image.substr(0, size);
-            bool loaded = LoadModuleImage(cut.data(), cut.size()) != 0;
+            LoadFailure outcome = ReadModuleImage(cut.data(), cut.size());
+            bool loaded = outcome == LoadFailure::None;
             std::string broken = loaded ? BrokenRecordPromise() : "";
             ASSERT_EQ(broken, "") << "cut at " << size;
-            ASSERT_EQ(LastLoadFailure(), loaded ? LoadFailure::None : LoadFailure::Truncated)
+            ASSERT_EQ(outcome, loaded ? LoadFailure::None : LoadFailure::Truncated)
                 << "cut at " << size;
         }
     }
@@ -55,10 +56,8 @@ TEST(LoaderTruncation, MissingBytesReadAsZeroBehindTheLastPatternHeader) {
 
 TEST(LoaderTruncation, ImagesShorterThanTheirFixedHeaderFail) {
     std::string image = WriteXm(MinimalModule());
-    for (size_t size : {size_t(0), size_t(1), size_t(64), size_t(79)}) {
-        EXPECT_FALSE(LoadModuleImage(image.data(), size)) << size;
-        EXPECT_EQ(LastLoadFailure(), LoadFailure::Truncated);
-    }
+    for (size_t size : {size_t(0), size_t(1), size_t(64), size_t(79)})
+        EXPECT_EQ(ReadModuleImage(image.data(), size), LoadFailure::Truncated) << size;
 }
 
 TEST(LoaderTruncation, OrderEntriesTheModuleLacksAreZero) {
@@ -126,13 +125,12 @@ TEST(LoaderTruncation, FileSourceSeesTheModuleEndLikeTheMemorySource) {
     std::string path = BinaryPath("loader_file_source.xm");
     for (size_t size = image.size(); size >= 60; size -= 37) {
         std::string cut = image.substr(0, size);
-        int fromMemory = LoadModuleImage(cut.data(), cut.size());
-        LoadFailure memoryFailure = LastLoadFailure();
-        ModuleSnapshot memory = fromMemory ? TakeSnapshot() : ModuleSnapshot{};
+        LoadFailure fromMemory = ReadModuleImage(cut.data(), cut.size());
+        bool loaded = fromMemory == LoadFailure::None;
+        ModuleSnapshot memory = loaded ? TakeSnapshot() : ModuleSnapshot{};
         ASSERT_TRUE(WriteFileBytes(path.c_str(), cut));
-        EXPECT_EQ(LoadModuleFromSource(PLAY_FROM_FILE, path.c_str(), 0), fromMemory) << size;
-        EXPECT_EQ(LastLoadFailure(), memoryFailure) << size;
-        if (fromMemory) {
+        EXPECT_EQ(ReadModuleFromSource(PLAY_FROM_FILE, path.c_str(), 0), fromMemory) << size;
+        if (loaded) {
             EXPECT_EQ(FirstDifference(memory, TakeSnapshot()), "") << size;
         }
     }

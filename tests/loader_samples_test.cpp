@@ -211,10 +211,10 @@ TEST(LoaderSamples, SamplesOf2To22FramesOrMoreFailBeforeAnyAllocation) {
         XmSamplePlan stored;
         stored.length = c.length;
         stored.type = c.type;
-        EXPECT_EQ(LoadSamples({stored}), c.loads) << c.length;
-        if (!c.loads) {
-            EXPECT_EQ(LastLoadFailure(), LoadFailure::SampleTooLong);
-        }
+        XmModulePlan plan = MinimalModule();
+        plan.instruments.push_back(InstrumentWith({stored}));
+        EXPECT_EQ(LoadPlanFailure(plan), c.loads ? LoadFailure::None : LoadFailure::SampleTooLong)
+            << c.length;
     }
 }
 

@@ -89,10 +89,8 @@ TEST(LoaderHeader, SongLengthMustBe1To256) {
     for (const Case& c : cases) {
         XmModulePlan plan = MinimalModule();
         plan.songLengthField = c.length;
-        EXPECT_EQ(LoadPlan(plan) != 0, c.loads) << "song length " << c.length;
-        if (!c.loads) {
-            EXPECT_EQ(LastLoadFailure(), LoadFailure::SongLength);
-        }
+        EXPECT_EQ(LoadPlanFailure(plan), c.loads ? LoadFailure::None : LoadFailure::SongLength)
+            << "song length " << c.length;
     }
     ASSERT_TRUE(LoadPlan([] {
         XmModulePlan plan = MinimalModule();
@@ -111,13 +109,11 @@ TEST(LoaderHeader, ChannelCountIsTheLowByteAndMustBe1To32) {
     for (const Case& c : cases) {
         XmModulePlan plan = MinimalModule();
         plan.channels = c.channels;
-        int loaded = LoadPlan(plan);
-        EXPECT_EQ(loaded != 0, c.loaded != 0) << "channels " << c.channels;
-        if (loaded) {
+        LoadFailure outcome = LoadPlanFailure(plan);
+        EXPECT_EQ(outcome, c.loaded ? LoadFailure::None : LoadFailure::ChannelCount)
+            << "channels " << c.channels;
+        if (c.loaded) {
             EXPECT_EQ(song.channelCount, c.loaded);
-        }
-        if (!loaded) {
-            EXPECT_EQ(LastLoadFailure(), LoadFailure::ChannelCount);
         }
     }
 }
@@ -251,9 +247,8 @@ TEST(LoaderInstruments, SampleCountAndSampleHeaderSizeLimits) {
         plan.instruments.push_back(
             InstrumentWith(std::vector<XmSamplePlan>(size_t(c.samples), Sample8({1}))));
         plan.instruments[0].sampleHeaderSize = c.headerSize;
-        EXPECT_EQ(LoadPlan(plan) != 0, c.failure == LoadFailure::None)
+        EXPECT_EQ(LoadPlanFailure(plan), c.failure)
             << c.samples << " samples, headers of " << c.headerSize;
-        EXPECT_EQ(LastLoadFailure(), c.failure);
     }
     ASSERT_TRUE(LoadPlan([] {
         XmModulePlan plan = MinimalModule();

@@ -107,11 +107,10 @@ XmModulePlan EveryFeatureModule(XmLayout layout) {
 }
 
 int LoadPlan(const XmModulePlan& plan) {
-    std::string image = WriteXm(plan);
-    return LoadModuleImage(image.data(), image.size());
+    return LoadPlanFailure(plan) == LoadFailure::None ? 1 : 0;
 }
 
 LoadFailure LoadPlanFailure(const XmModulePlan& plan) {
-    LoadPlan(plan);
-    return LastLoadFailure();
+    std::string image = WriteXm(plan);
+    return ReadModuleImage(image.data(), image.size());
 }

@@ -37,7 +37,7 @@ XmInstrumentPlan InstrumentWith(std::vector<XmSamplePlan> samples);
 // no loop, a forward and a ping-pong loop over frames 2..6, and a forward loop to the end.
 XmModulePlan EveryFeatureModule(XmLayout layout = XmLayout::Standard);
 
-// Writes the description and loads it with LoadModuleImage; the records stay in gPlayer.
+// Writes the description and loads it with ReadModuleImage; the records stay in gPlayer.
 int LoadPlan(const XmModulePlan& plan);
 
 // Loads the description and tells why it did not load (None when it did).

@@ -20,8 +20,8 @@ int Refuse(const char* path, const char* why) {
 int Convert(const char* in, const char* out, XmLayout layout) {
     std::string bytes;
     if (!ReadFileBytes(in, bytes)) return Refuse(in, "the file cannot be read");
-    if (!LoadModuleImage(bytes.data(), bytes.size()))
-        return Refuse(in, LoadFailureText(LastLoadFailure()));
+    LoadFailure outcome = ReadModuleImage(bytes.data(), bytes.size());
+    if (outcome != LoadFailure::None) return Refuse(in, LoadFailureText(outcome));
     ModuleSnapshot original = TakeSnapshot();
     std::string written = WriteXm(PlanFromSnapshot(original, layout));
     if (!LoadModuleImage(written.data(), written.size()))

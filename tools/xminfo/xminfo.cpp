@@ -58,8 +58,9 @@ bool Inform(const char* path) {
         std::fprintf(stderr, "%s: not loaded: the file cannot be read\n", path);
         return false;
     }
-    if (!LoadModuleImage(bytes.data(), bytes.size())) {
-        std::fprintf(stderr, "%s: not loaded: %s\n", path, LoadFailureText(LastLoadFailure()));
+    LoadFailure outcome = ReadModuleImage(bytes.data(), bytes.size());
+    if (outcome != LoadFailure::None) {
+        std::fprintf(stderr, "%s: not loaded: %s\n", path, LoadFailureText(outcome));
         return false;
     }
     Describe(path, TakeSnapshot());

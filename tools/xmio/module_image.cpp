@@ -7,20 +7,25 @@
 #include <cstring>
 
 int LoadModuleImage(const void* image, size_t size) {
-    if (size > size_t(INT32_MAX)) return 0;
-    return LoadModuleFromSource(PLAY_FROM_MEMORY, image, static_cast<UINT_PTR>(size));
+    return ReadModuleImage(image, size) == LoadFailure::None ? 1 : 0;
 }
 
-int LoadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter) {
+// An image larger than a 32-bit size can state is one the player has no room for.
+LoadFailure ReadModuleImage(const void* image, size_t size) {
+    if (size > size_t(INT32_MAX)) return LoadFailure::OutOfMemory;
+    return ReadModuleFromSource(PLAY_FROM_MEMORY, image, static_cast<UINT_PTR>(size));
+}
+
+LoadFailure ReadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter) {
     ReleaseModuleImage();
-    if (!CreatePlayerHeap()) return 0;
+    if (!CreatePlayerHeap()) return LoadFailure::OutOfMemory;
     PrepareModuleSource(parameter, flags);
     OpenModuleSource(source);
     std::memset(gPlayer.song.header, 0, sizeof gPlayer.song.header);
     gPlayer.activeSource.read(gPlayer.song.header, kModuleHeaderBytes);
-    int loaded = LoadModule();
+    LoadFailure outcome = ReadModule();
     gPlayer.activeSource.close();
-    return loaded;
+    return outcome;
 }
 
 void ReleaseModuleImage() {

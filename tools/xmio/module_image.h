@@ -6,15 +6,18 @@
 #include <cstddef>
 
 // Loads the `size` bytes at `image` into gPlayer's records on a fresh private heap (the heap of
-// an earlier load goes first): memory source, the 336-byte header block, then LoadModule.
-// Nonzero on success; LastLoadFailure() tells why not. The records stay until the next load or
+// an earlier load goes first): memory source, the 336-byte header block, then ReadModule. Returns
+// the load's outcome, None when it loaded. The records stay until the next load or
 // ReleaseModuleImage.
+LoadFailure ReadModuleImage(const void* image, size_t size);
+
+// ReadModuleImage in short: nonzero when the module loaded.
 int LoadModuleImage(const void* image, size_t size);
 
 // The same through any source, as the player's start chooses it: `flags` PLAY_FROM_MEMORY with
 // an image and its size, PLAY_FROM_FILE with an ANSI file name, or 0 with a resource name and
 // module handle.
-int LoadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter);
+LoadFailure ReadModuleFromSource(uint32_t flags, const void* source, UINT_PTR parameter);
 
 // Destroys the private heap with every loaded record.
 void ReleaseModuleImage();

@@ -91,9 +91,10 @@ bool ReadInput(const Options& options, std::string& image) {
         std::fprintf(stderr, "xmrender: %s: cannot be read\n", options.input);
         return false;
     }
-    if (LoadModuleImage(image.data(), image.size()) == 0) {
+    LoadFailure outcome = ReadModuleImage(image.data(), image.size());
+    if (outcome != LoadFailure::None) {
         std::fprintf(stderr, "xmrender: %s: not a module the player loads: %s\n", options.input,
-                     LoadFailureText(LastLoadFailure()));
+                     LoadFailureText(outcome));
         return false;
     }
     ReleaseModuleImage();
