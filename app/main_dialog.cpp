@@ -5,13 +5,13 @@
 #include <commctrl.h>
 #include <new>
 
-#include "common/resource.h"
-#include "common/system_error.h"
-#include "common/windows_version.h"
 #include "connection.h"
 #include "contact_links.h"
 #include "endpoints.h"
 #include "player.h"
+#include "resource.h"
+#include "system_error.h"
+#include "windows_version.h"
 
 namespace {
 
