@@ -32,18 +32,18 @@ void FormatInstanceName(DWORD number, wchar_t* name) {
     wsprintfW(name, format, number);
 }
 
-// Whether the instance's ComponentId is the PPPoE miniport's. A value that cannot be read,
-// does not fit the bytes offered or is not a string names some other component. The buffer has
-// one byte more than is offered, so whatever the read leaves stays inside it.
+// Whether the instance's ComponentId is the PPPoE miniport's. The value's bytes are compared
+// as UTF-16 whatever its type; a value that cannot be read or does not fit the bytes offered
+// names some other component. The buffer has one byte more than is offered, so whatever the
+// read leaves stays inside it.
 bool IsPppoeMiniport(HKEY instance) {
     wchar_t id[(kComponentIdOffered + 1) / sizeof(wchar_t)] = {};
-    DWORD type = REG_NONE;
     DWORD size = kComponentIdOffered;
-    if (RegQueryValueExW(instance, L"ComponentId", nullptr, &type, reinterpret_cast<BYTE*>(id),
+    if (RegQueryValueExW(instance, L"ComponentId", nullptr, nullptr, reinterpret_cast<BYTE*>(id),
                          &size) != ERROR_SUCCESS) {
         return false;
     }
-    return type == REG_SZ && IsPppoeMiniportId(id, size / sizeof(wchar_t));
+    return IsPppoeMiniportId(id, size / sizeof(wchar_t));
 }
 
 // Reads a count into a 4-byte buffer whatever the value's type; shorter data is taken as the

@@ -172,7 +172,7 @@ TEST_F(WanRegistry, CountIsShownAsReadWhateverItsLength) {
     }
 }
 
-TEST_F(WanRegistry, ComponentIdMustBeTheExactStringThatFits) {
+TEST_F(WanRegistry, ComponentIdMustBeTheExactTextThatFitsWhateverItsType) {
     struct Case {
         const char* what;
         DWORD type;
@@ -192,8 +192,8 @@ TEST_F(WanRegistry, ComponentIdMustBeTheExactStringThatFits) {
         {"255 bytes fit", REG_SZ, id + nul + std::wstring(300, L'x'), 255, true},
         {"256 bytes do not fit", REG_SZ, id + nul + std::wstring(300, L'x'), 256, false},
         {"long value", REG_SZ, id + nul + std::wstring(300, L'x'), 0, false},
-        {"binary", REG_BINARY, id + nul, 0, false},
-        {"expandable string", REG_EXPAND_SZ, id + nul, 0, false},
+        {"binary", REG_BINARY, id + nul, 0, true},
+        {"expandable string", REG_EXPAND_SZ, id + nul, 0, true},
         {"empty", REG_SZ, L"", 0, false},
     };
     for (const Case& c : cases) {
