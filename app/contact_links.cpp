@@ -4,7 +4,7 @@
 
 #include <shellapi.h>
 
-#include "common/resource.h"
+#include "resource.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "common/resource.h"
-#include "common/windows_version.h"
 #include "builtin_tune.h"
 #include "main_dialog.h"
 #include "player.h"
+#include "resource.h"
 #include "sources.h"
+#include "windows_version.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // 1. The music plays from the first moment, also behind the refusal box.

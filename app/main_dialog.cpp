@@ -5,13 +5,13 @@
 #include <commctrl.h>
 #include <new>
 
-#include "common/resource.h"
-#include "common/system_error.h"
-#include "common/windows_version.h"
 #include "connection.h"
 #include "contact_links.h"
 #include "endpoints.h"
 #include "player.h"
+#include "resource.h"
+#include "system_error.h"
+#include "windows_version.h"
 
 namespace {
 
@@ -46,6 +46,10 @@ const int kCredentialIds[] = {IDC_INET_USER, IDC_LOCAL_USER, IDC_INET_PASSWORD, 
 const wchar_t kRestartQuestion[] =
     L"Для вступления изменений в силу необходима перезагрузка.\nПерезагрузить компьютер сейчас?";
 
+// The endpoint record of the open dialog, the controller's only state: null outside the
+// dialog's lifetime and when its allocation failed.
+WanEndpointState* gEndpointState = nullptr;
+
 void SetCheck(HWND dialog, int id, WPARAM state) {
     SendDlgItemMessageW(dialog, id, BM_SETCHECK, state, 0);
 }
@@ -73,18 +77,19 @@ void SetSampleCredentials(HWND dialog) {
 // Allocates the endpoint record and lets the endpoint settings fill it and show the count.
 void OpenEndpointState(HWND dialog) {
     WanEndpointState* record = new (std::nothrow) WanEndpointState;
-    if (record != nullptr) CreateEndpointState(dialog, record);
+    if (record != nullptr) CreateEndpointState(dialog, *record);
     gEndpointState = record;
 }
 
-// "Применить": without a record (its allocation failed) there is nothing to write with.
+// "Применить": without a record (its allocation failed) there is nothing to write with, which
+// the system's text for the failed allocation says; this is the only place that decides it.
 void ApplyEndpoints(HWND dialog) {
     if (gEndpointState == nullptr) {
         const DWORD code = ERROR_NOT_ENOUGH_MEMORY;
         ShowSystemError(&code);
         return;
     }
-    ApplyEndpointCount(dialog);
+    ApplyEndpointCount(dialog, *gEndpointState);
 }
 
 // Offers the restart a changed count needs, then closes the adapter key and frees the record.

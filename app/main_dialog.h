@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "common/connection_kind.h"
+#include "connection_kind.h"
 
 // The dialog procedure of IDD_MAIN. Returns TRUE for WM_INITDIALOG and FALSE for everything
 // else, including the WM_COMMAND and WM_NOTIFY messages it handles.

@@ -27,12 +27,13 @@ linkmend_wine_prefix() {
     echo "$prefix"
 }
 
-# Makes the current WINEPREFIX report a Windows version: win2k, winxp, win2003, vista or win7.
+# Makes the current WINEPREFIX report a Windows version: win2k, winxp, win2003, vista, win7 or
+# win10 (which a program without a manifest naming Windows 10 sees as 6.2 in GetVersionExW).
 linkmend_set_winver() {
     local version=$1
     case "$version" in
     win7) wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true ;;
-    win2k | winxp | win2003 | vista)
+    win2k | winxp | win2003 | vista | win10)
         wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ;;
     *) echo "unknown Windows version: $version" >&2; return 2 ;;
     esac

@@ -10,6 +10,9 @@
 
 // The credential record as the system lays it out: 1068 bytes on every build.
 static_assert(sizeof(RASCREDENTIALSW) == 1068, "the credential record is 1068 bytes");
+// The entry record the program knows is Windows XP's; later systems report larger records that
+// begin with it, and the program changes fields of that beginning only.
+static_assert(sizeof(RASENTRYW) == 5616, "the entry record is the Windows XP layout");
 
 namespace {
 
@@ -35,8 +38,9 @@ void ShowReadFailure(DWORD code) {
 }
 
 // Reads the entry into a process-heap buffer of the byte count the system reports, which
-// becomes its dwSize and goes to `byteCount`. A count smaller than RASENTRYW, a buffer that
-// cannot be had or a failed read shows its box and gives null: nothing is then written.
+// becomes its dwSize and goes to `byteCount`; bytes past the XP layout travel back to the system
+// as it gave them. A count smaller than RASENTRYW, a buffer that cannot be had or a failed read
+// shows its box and gives null: nothing is then written.
 RASENTRYW* ReadEntry(const wchar_t* entryName, DWORD* byteCount) {
     DWORD count = 0;
     DWORD result = RasGetEntryPropertiesW(nullptr, entryName, nullptr, &count, nullptr, nullptr);

@@ -6,8 +6,6 @@
 #include "resource.h"
 #include "system_error.h"
 
-WanEndpointState* gEndpointState = nullptr;
-
 namespace {
 
 const wchar_t kAdapterClassPath[] =
@@ -34,18 +32,18 @@ void FormatInstanceName(DWORD number, wchar_t* name) {
     wsprintfW(name, format, number);
 }
 
-// Whether the instance's ComponentId is the PPPoE miniport's. A value that cannot be read,
-// does not fit the bytes offered or is not a string names some other component. The buffer has
-// one byte more than is offered, so whatever the read leaves stays inside it.
+// Whether the instance's ComponentId is the PPPoE miniport's. The value's bytes are compared
+// as UTF-16 whatever its type; a value that cannot be read or does not fit the bytes offered
+// names some other component. The buffer has one byte more than is offered, so whatever the
+// read leaves stays inside it.
 bool IsPppoeMiniport(HKEY instance) {
     wchar_t id[(kComponentIdOffered + 1) / sizeof(wchar_t)] = {};
-    DWORD type = REG_NONE;
     DWORD size = kComponentIdOffered;
-    if (RegQueryValueExW(instance, L"ComponentId", nullptr, &type, reinterpret_cast<BYTE*>(id),
+    if (RegQueryValueExW(instance, L"ComponentId", nullptr, nullptr, reinterpret_cast<BYTE*>(id),
                          &size) != ERROR_SUCCESS) {
         return false;
     }
-    return type == REG_SZ && IsPppoeMiniportId(id, size / sizeof(wchar_t));
+    return IsPppoeMiniportId(id, size / sizeof(wchar_t));
 }
 
 // Reads a count into a 4-byte buffer whatever the value's type; shorter data is taken as the
@@ -83,28 +81,27 @@ bool WriteCount(HKEY key, const wchar_t* name, DWORD count) {
 
 } // namespace
 
-WanEndpointState* CreateEndpointState(HWND dialog, WanEndpointState* record) {
+void CreateEndpointState(HWND dialog, WanEndpointState& record) {
     // 1. An empty record for this dialog, holding no key.
-    record->dialog = dialog;
-    record->countEditId = IDC_ENDPOINTS;
-    record->oldWanEndpoints = 0;
-    record->oldMaxWanEndpoints = 0;
-    record->newWanEndpoints = 0;
-    record->newMaxWanEndpoints = 0;
-    record->adapterKey = nullptr;
+    record.dialog = dialog;
+    record.countEditId = IDC_ENDPOINTS;
+    record.oldWanEndpoints = 0;
+    record.oldMaxWanEndpoints = 0;
+    record.newWanEndpoints = 0;
+    record.newMaxWanEndpoints = 0;
+    record.adapterKey = nullptr;
     // 2. The scan.
-    const bool found = FindPppoeMiniportKey(&record->adapterKey, &record->oldWanEndpoints,
-                                            &record->oldMaxWanEndpoints);
+    const bool found = FindPppoeMiniportKey(&record.adapterKey, &record.oldWanEndpoints,
+                                            &record.oldMaxWanEndpoints);
     // 3. The count read ("0" when none), whatever the box lets the user type.
     wchar_t text[16];
-    wsprintfW(text, L"%u", record->oldWanEndpoints);
-    SendDlgItemMessageW(dialog, record->countEditId, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    wsprintfW(text, L"%u", record.oldWanEndpoints);
+    SendDlgItemMessageW(dialog, record.countEditId, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     // 4. Until the first "Применить" the applied counts are the ones read.
     if (found) {
-        record->newWanEndpoints = record->oldWanEndpoints;
-        record->newMaxWanEndpoints = record->oldMaxWanEndpoints;
+        record.newWanEndpoints = record.oldWanEndpoints;
+        record.newMaxWanEndpoints = record.oldMaxWanEndpoints;
     }
-    return record;
 }
 
 bool FindPppoeMiniportKey(HKEY* key, DWORD* wanEndpoints, DWORD* maxWanEndpoints) {
@@ -142,36 +139,34 @@ bool FindPppoeMiniportKey(HKEY* key, DWORD* wanEndpoints, DWORD* maxWanEndpoints
     return false;
 }
 
-void ApplyEndpointCount(HWND dialog) {
-    if (WriteEndpointCount()) {
+void ApplyEndpointCount(HWND dialog, WanEndpointState& record) {
+    if (WriteEndpointCount(record)) {
         MessageBoxW(dialog, kSuccessText, L"", MB_ICONINFORMATION);
     } else {
         MessageBoxW(dialog, kAdministratorText, L"Ошибка", MB_ICONERROR);
     }
 }
 
-bool WriteEndpointCount() {
-    WanEndpointState* record = gEndpointState;
-    if (record == nullptr) return false;
+bool WriteEndpointCount(WanEndpointState& record) {
     // 1. The count box's text.
     wchar_t text[kCountTextLimit + 1] = {};
-    SendDlgItemMessageW(record->dialog, record->countEditId, WM_GETTEXT, kCountTextLimit + 1,
+    SendDlgItemMessageW(record.dialog, record.countEditId, WM_GETTEXT, kCountTextLimit + 1,
                         reinterpret_cast<LPARAM>(text));
     // 2, 3. The count and its MaxWanEndpoints count as applied, whatever follows.
-    record->newWanEndpoints = EndpointCountFromText(text);
-    record->newMaxWanEndpoints = MaxEndpointsFor(record->newWanEndpoints);
+    record.newWanEndpoints = EndpointCountFromText(text);
+    record.newMaxWanEndpoints = MaxEndpointsFor(record.newWanEndpoints);
     // Without the adapter there is no key to write to; the caller reports the failure.
-    if (record->adapterKey == nullptr) return false;
+    if (record.adapterKey == nullptr) return false;
     // 4. A second handle to the adapter's key, for writing.
     HKEY key = nullptr;
-    const LONG opened = RegOpenKeyExW(record->adapterKey, nullptr, 0, KEY_SET_VALUE, &key);
+    const LONG opened = RegOpenKeyExW(record.adapterKey, nullptr, 0, KEY_SET_VALUE, &key);
     if (opened != ERROR_SUCCESS) {
         ShowRegistryError(opened);
         return false;
     }
     // 5, 6. MaxWanEndpoints always first, so WanEndpoints never exceeds what is admitted.
-    const bool written = WriteCount(key, L"MaxWanEndpoints", record->newMaxWanEndpoints) &&
-                         WriteCount(key, L"WanEndpoints", record->newWanEndpoints);
+    const bool written = WriteCount(key, L"MaxWanEndpoints", record.newMaxWanEndpoints) &&
+                         WriteCount(key, L"WanEndpoints", record.newWanEndpoints);
     // 7.
     RegCloseKey(key);
     return written;

@@ -5,9 +5,64 @@
 #include <raserror.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
+
+// The entry record's size by Windows version, newest first: the first version the system
+// reaches gives the size; older systems have the XP layout.
+const struct {
+    DWORD major;
+    DWORD minor;
+    DWORD size;
+} kEntrySizes[] = {
+    {10, 0, 6724}, // Windows 10 and 11
+    {6, 1, 5680},  // Windows 7, 8 and 8.1
+    {6, 0, 5656},  // Windows Vista and Server 2008
+};
+
+using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+
+// The version the system reports; zeros when it does not answer.
+OSVERSIONINFOW SystemVersion() {
+    OSVERSIONINFOW info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    FARPROC proc = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+    // A function found by name is cast to its own type through the generic function type.
+    if (proc != nullptr)
+        reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void (*)()>(proc))(&info);
+    return info;
+}
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    return -1;
+}
+
+std::wstring HexText(const std::vector<BYTE>& bytes) {
+    const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text;
+    for (BYTE byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
+// The bytes of a hexadecimal text, up to its first pair that is not two digits.
+std::vector<BYTE> HexBytes(const std::wstring& text) {
+    std::vector<BYTE> bytes;
+    for (size_t i = 0; i + 1 < text.size(); i += 2) {
+        int high = HexDigit(text[i]);
+        int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) break;
+        bytes.push_back(static_cast<BYTE>(high * 16 + low));
+    }
+    return bytes;
+}
 
 // The option bits an entry keeps, each under the key the system's phonebook gives it.
 const struct {
@@ -116,6 +171,22 @@ void RemoveKey(IniSection& section, const wchar_t* key) {
 
 } // namespace
 
+DWORD EntryRecordSize() {
+    const OSVERSIONINFOW version = SystemVersion();
+    for (const auto& layout : kEntrySizes) {
+        if (version.dwMajorVersion > layout.major ||
+            (version.dwMajorVersion == layout.major && version.dwMinorVersion >= layout.minor))
+            return layout.size;
+    }
+    return kXpEntrySize;
+}
+
+std::vector<BYTE> NewEntryTail(size_t size) {
+    std::vector<BYTE> tail(size);
+    for (size_t i = 0; i < size; ++i) tail[i] = static_cast<BYTE>(i % 251 + 1);
+    return tail;
+}
+
 std::wstring DefaultPhonebookPath() {
     return PhonebookFolder() + L"\\rasphone.pbk";
 }
@@ -137,6 +208,7 @@ PhonebookEntry NewBroadbandEntry(const std::wstring& name) {
     entry.deviceName = L"WAN Miniport (PPPoE)";
     for (const auto& option : kOptionKeys) entry.options |= option.bit;
     entry.netProtocols = RASNP_Ip | RASNP_Ipv6;
+    entry.tail = NewEntryTail(EntryRecordSize() - kXpEntrySize);
     return entry;
 }
 
@@ -155,6 +227,8 @@ IniSection SectionFromEntry(const PhonebookEntry& entry) {
     section.keys.emplace_back(L"IpDns2Address", AddressText(entry.dnsAlt));
     section.keys.emplace_back(L"ExcludedProtocols",
                               std::to_wstring(kKnownProtocols & ~entry.netProtocols));
+    if (entry.tail != NewEntryTail(entry.tail.size()))
+        section.keys.emplace_back(L"Tail", HexText(entry.tail));
     return section;
 }
 
@@ -171,12 +245,15 @@ PhonebookEntry EntryFromSection(const IniSection& section) {
     entry.dns = AddressOf(section, L"IpDnsAddress");
     entry.dnsAlt = AddressOf(section, L"IpDns2Address");
     entry.netProtocols = kKnownProtocols & ~NumberOf(section, L"ExcludedProtocols");
+    entry.tail = NewEntryTail(EntryRecordSize() - kXpEntrySize);
+    const std::vector<BYTE> stored = HexBytes(TextOf(section, L"Tail"));
+    std::copy_n(stored.begin(), std::min(stored.size(), entry.tail.size()), entry.tail.begin());
     return entry;
 }
 
 void FillRasEntry(const PhonebookEntry& entry, RASENTRYW* rasEntry) {
-    ZeroMemory(rasEntry, sizeof(RASENTRYW));
-    rasEntry->dwSize = sizeof(RASENTRYW);
+    ZeroMemory(rasEntry, kXpEntrySize);
+    rasEntry->dwSize = static_cast<DWORD>(kXpEntrySize + entry.tail.size());
     rasEntry->dwfOptions = entry.options;
     rasEntry->ipaddrDns = entry.dns;
     rasEntry->ipaddrDnsAlt = entry.dnsAlt;
@@ -185,6 +262,8 @@ void FillRasEntry(const PhonebookEntry& entry, RASENTRYW* rasEntry) {
     rasEntry->dwType = entry.type;
     CopyField(rasEntry->szDeviceType, entry.deviceType);
     CopyField(rasEntry->szDeviceName, entry.deviceName);
+    std::copy(entry.tail.begin(), entry.tail.end(),
+              reinterpret_cast<BYTE*>(rasEntry) + kXpEntrySize);
 }
 
 PhonebookEntry EntryFromRasEntry(const std::wstring& name, const RASENTRYW& rasEntry) {
@@ -197,6 +276,9 @@ PhonebookEntry EntryFromRasEntry(const std::wstring& name, const RASENTRYW& rasE
     entry.netProtocols = rasEntry.dwfNetProtocols;
     entry.dns = rasEntry.ipaddrDns;
     entry.dnsAlt = rasEntry.ipaddrDnsAlt;
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&rasEntry);
+    if (rasEntry.dwSize > kXpEntrySize)
+        entry.tail.assign(bytes + kXpEntrySize, bytes + rasEntry.dwSize);
     return entry;
 }
 

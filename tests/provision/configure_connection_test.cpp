@@ -1,6 +1,7 @@
 // The wizard and the entry tuning in process, with the stand-in DLLs: the boxes with their
-// icons, the wizard's results, an entry written back unchanged, and odd answers from the system
-// that must never lead to a write. Runs once as Windows XP and once as Vista (LINKMEND_WINVER).
+// icons, the wizard's results, an entry written back whole at the size its system reports, and
+// odd answers from the system that must never lead to a write. Runs as Windows XP, Vista, 7 and
+// 10 (LINKMEND_WINVER), whose entry records differ in size.
 // What each button does to the phonebook is tested end to end in create_connection_test.
 #include "connection.h"
 #include "standin_fixture.h"
@@ -13,10 +14,10 @@ namespace {
 
 const wchar_t kCaption[] = L" ";
 
-bool RunsAsVista() {
+bool RunsAsVistaOrLater() {
     wchar_t version[16] = {};
     GetEnvironmentVariableW(L"LINKMEND_WINVER", version, 16);
-    return wcscmp(version, L"vista") == 0;
+    return wcscmp(version, L"winxp") != 0 && wcscmp(version, L"win2003") != 0;
 }
 
 // What the request handed to ConfigureConnection asks for.
@@ -54,7 +55,7 @@ ShownBox Created(const wchar_t* name) {
 
 // The credentials stored for an entry: the request's before Vista, none from Vista on.
 Keys ExpectedCredentials() {
-    if (RunsAsVista()) return {};
+    if (RunsAsVistaOrLater()) return {};
     return {{L"UserName", L"abonent-zet"}, {L"Password", L"581302"}};
 }
 
@@ -69,6 +70,18 @@ TEST_F(ConfigureConnectionTest, RequestWithoutChangesLeavesTheNewEntryAsItWas) {
     ExpectBoxes(Configure(unchanged, L"accept"), {Created(L"zet-internet")});
     EXPECT_EQ(PhonebookSection(L"zet-internet"), NewEntryKeys());
     EXPECT_EQ(CredentialSection(L"zet-internet"), ExpectedCredentials());
+}
+
+TEST_F(ConfigureConnectionTest, ChangedEntryGoesBackWholeAtTheReportedSize) {
+    // The stand-in takes only the record size of its version and keeps bytes past the XP layout
+    // that differ from a new entry's under Tail: the changes arrive, and no Tail key appears.
+    ExpectBoxes(Configure(kLocal, L"accept"), {Created(L"zet-local")});
+    Keys expected = NewEntryKeys();
+    expected[L"IpPrioritizeRemote"] = L"0";
+    expected[L"IpNameAssign"] = L"2";
+    expected[L"IpDnsAddress"] = L"192.0.2.53";
+    expected[L"IpDns2Address"] = L"198.51.100.7";
+    EXPECT_EQ(PhonebookSection(L"zet-local"), expected);
 }
 
 TEST_F(ConfigureConnectionTest, CancelledOrFailedWizardChangesNothing) {

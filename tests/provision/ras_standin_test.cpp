@@ -1,5 +1,7 @@
 // The stand-in RAS DLLs called directly: the wizard's scripted and interactive answers, the
-// size protocol of the entry properties, and where entries and credentials are kept.
+// size protocol of the entry properties with the record size of the Windows version the prefix
+// reports (LINKMEND_WINVER; none is Wine's default, Windows 7), and where entries and
+// credentials are kept.
 #include "phonebook.h"
 #include "standin_fixture.h"
 
@@ -9,7 +11,32 @@
 #include <rasdlg.h>
 #include <raserror.h>
 
+#include <cwchar>
+#include <vector>
+
 namespace {
+
+// The RASENTRYW size the real system of the prefix's version reports.
+DWORD ExpectedRecordSize() {
+    const struct {
+        const wchar_t* version;
+        DWORD size;
+    } sizes[] = {{L"winxp", 5616}, {L"win2003", 5616}, {L"vista", 5656}, {L"win10", 6724}};
+    wchar_t version[16] = {};
+    GetEnvironmentVariableW(L"LINKMEND_WINVER", version, 16);
+    for (const auto& known : sizes)
+        if (wcscmp(version, known.version) == 0) return known.size;
+    return 5680;
+}
+
+// An entry record of the size the system reports: the XP layout and the later versions' tail.
+struct EntryRecord {
+    EntryRecord() { entry()->dwSize = static_cast<DWORD>(bytes.size()); }
+    RASENTRYW* entry() { return reinterpret_cast<RASENTRYW*>(bytes.data()); }
+    BYTE* tail() { return bytes.data() + sizeof(RASENTRYW); }
+    size_t tailSize() const { return bytes.size() - sizeof(RASENTRYW); }
+    std::vector<BYTE> bytes = std::vector<BYTE>(ExpectedRecordSize());
+};
 
 class RasStandIn : public ::testing::Test {
   protected:
@@ -31,11 +58,14 @@ void CreateEntry(const wchar_t* name) {
     ASSERT_TRUE(RunWizard(name, &info));
 }
 
-DWORD ReadEntry(const wchar_t* name, RASENTRYW* entry) {
-    ZeroMemory(entry, sizeof(RASENTRYW));
-    entry->dwSize = sizeof(RASENTRYW);
-    DWORD size = sizeof(RASENTRYW);
-    return RasGetEntryPropertiesW(nullptr, name, entry, &size, nullptr, nullptr);
+DWORD ReadEntry(const wchar_t* name, EntryRecord* record) {
+    DWORD size = static_cast<DWORD>(record->bytes.size());
+    return RasGetEntryPropertiesW(nullptr, name, record->entry(), &size, nullptr, nullptr);
+}
+
+DWORD WriteEntry(const wchar_t* name, EntryRecord* record) {
+    return RasSetEntryPropertiesW(nullptr, name, record->entry(),
+                                  static_cast<DWORD>(record->bytes.size()), nullptr, 0);
 }
 
 TEST_F(RasStandIn, ScriptedWizardCreatesRenamesCancelsAndFails) {
@@ -77,8 +107,9 @@ TEST_F(RasStandIn, NewBroadbandEntryGetsTheDefaultsOfARealOne) {
                                "ShowDialingProgress=1\r\nShowMonitorIconInTaskBar=1\r\n"
                                "IpNameAssign=1\r\nIpDnsAddress=0.0.0.0\r\nIpDns2Address=0.0.0.0\r\n"
                                "ExcludedProtocols=3\r\n");
-    RASENTRYW entry;
-    ASSERT_EQ(ReadEntry(L"zet-internet", &entry), 0u);
+    EntryRecord record;
+    ASSERT_EQ(ReadEntry(L"zet-internet", &record), 0u);
+    const RASENTRYW& entry = *record.entry();
     EXPECT_EQ(entry.dwType, static_cast<DWORD>(RASET_Broadband));
     EXPECT_STREQ(entry.szDeviceType, L"PPPoE");
     EXPECT_TRUE(entry.dwfOptions & RASEO_RemoteDefaultGateway);
@@ -104,9 +135,10 @@ TEST_F(RasStandIn, WizardRefusesATakenNameAndAWrongRecordSize) {
     EXPECT_EQ(PhonebookEntries(), std::vector<std::wstring>{L"zet-local"});
 }
 
-TEST_F(RasStandIn, EntryPropertiesFollowTheSizeProtocol) {
+TEST_F(RasStandIn, EntryPropertiesFollowTheSizeProtocolOfTheReportedVersion) {
     CreateEntry(L"zet-internet");
-    const DWORD needed = sizeof(RASENTRYW);
+    const DWORD needed = ExpectedRecordSize();
+    const DWORD otherVersion = needed == 5616 ? 5656 : 5616;
     const struct {
         const char* what;
         const wchar_t* name;
@@ -120,15 +152,17 @@ TEST_F(RasStandIn, EntryPropertiesFollowTheSizeProtocol) {
         {"unknown entry", L"zet-nowhere", false, 0, 0, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY, 0},
         {"short buffer", L"zet-internet", true, needed, 100, ERROR_BUFFER_TOO_SMALL, needed},
         {"wrong dwSize", L"zet-internet", true, needed - 4, needed, ERROR_INVALID_SIZE, needed},
+        {"another version's dwSize", L"zet-internet", true, otherVersion, needed,
+         ERROR_INVALID_SIZE, needed},
         {"right sizes", L"zet-internet", true, needed, needed, 0, needed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        RASENTRYW entry = {};
-        entry.dwSize = c.dwSize;
+        EntryRecord record;
+        record.entry()->dwSize = c.dwSize;
         DWORD size = c.size;
-        EXPECT_EQ(RasGetEntryPropertiesW(nullptr, c.name, c.buffer ? &entry : nullptr, &size,
-                                         nullptr, nullptr),
+        EXPECT_EQ(RasGetEntryPropertiesW(nullptr, c.name, c.buffer ? record.entry() : nullptr,
+                                         &size, nullptr, nullptr),
                   c.result);
         EXPECT_EQ(size, c.sizeAfter);
     }
@@ -143,16 +177,20 @@ TEST_F(RasStandIn, ReportedEntrySizeCanBeReplacedForTests) {
     EXPECT_EQ(size, 0u);
 }
 
-TEST_F(RasStandIn, SetEntryPropertiesStoresTheChangedFields) {
+TEST_F(RasStandIn, SetEntryPropertiesStoresTheChangedFieldsAndTheTail) {
     CreateEntry(L"zet-local");
-    RASENTRYW entry;
-    ASSERT_EQ(ReadEntry(L"zet-local", &entry), 0u);
+    EntryRecord record;
+    ASSERT_EQ(ReadEntry(L"zet-local", &record), 0u);
+    RASENTRYW& entry = *record.entry();
     entry.dwfOptions &= ~static_cast<DWORD>(RASEO_RemoteDefaultGateway);
     entry.dwfOptions |= RASEO_SpecificNameServers;
     entry.dwfNetProtocols &= ~static_cast<DWORD>(RASNP_Ipv6);
     entry.ipaddrDns = {192, 0, 2, 53};
     entry.ipaddrDnsAlt = {198, 51, 100, 7};
-    ASSERT_EQ(RasSetEntryPropertiesW(nullptr, L"zet-local", &entry, sizeof entry, nullptr, 0), 0u);
+    // The bytes past the XP layout are the system's own: whatever a caller leaves there is kept.
+    for (size_t i = 0; i < record.tailSize(); ++i)
+        record.tail()[i] = static_cast<BYTE>(0xA0 + i % 16);
+    ASSERT_EQ(WriteEntry(L"zet-local", &record), 0u);
 
     Keys expected = NewEntryKeys();
     expected[L"IpPrioritizeRemote"] = L"0";
@@ -160,16 +198,22 @@ TEST_F(RasStandIn, SetEntryPropertiesStoresTheChangedFields) {
     expected[L"IpDnsAddress"] = L"192.0.2.53";
     expected[L"IpDns2Address"] = L"198.51.100.7";
     expected[L"ExcludedProtocols"] = L"11";
+    if (record.tailSize() > 0) {
+        std::wstring tail;
+        for (size_t i = 0; i < record.tailSize(); ++i) {
+            tail += L'A';
+            tail += L"0123456789ABCDEF"[i % 16];
+        }
+        expected[L"Tail"] = tail;
+    }
     EXPECT_EQ(PhonebookSection(L"zet-local"), expected);
-    RASENTRYW again;
+    EntryRecord again;
     ASSERT_EQ(ReadEntry(L"zet-local", &again), 0u);
-    // Both records were zeroed whole before the stand-in filled them, padding included.
-    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
-    EXPECT_EQ(memcmp(&again, &entry, sizeof entry), 0);
+    // Both records were zero-filled before they were read, padding included.
+    EXPECT_EQ(again.bytes, record.bytes);
 
-    entry.dwSize = sizeof(RASENTRYW) + 4;
-    EXPECT_EQ(RasSetEntryPropertiesW(nullptr, L"zet-local", &entry, sizeof entry, nullptr, 0),
-              static_cast<DWORD>(ERROR_INVALID_SIZE));
+    entry.dwSize += 4;
+    EXPECT_EQ(WriteEntry(L"zet-local", &record), static_cast<DWORD>(ERROR_INVALID_SIZE));
 }
 
 TEST_F(RasStandIn, CredentialsAreKeptApartFromTheEntry) {
