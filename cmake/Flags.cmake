@@ -19,7 +19,8 @@ if(WIN32)
   # anyone can rebuild a release and compare. No link time stamp (the PE checksum then follows),
   # and no source or build folder in anything the compiler writes.
   add_link_options(-Wl,--no-insert-timestamp)
-  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                      -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 endif()
 
 set(LINKMEND_SANITIZE "" CACHE STRING "Sanitizers for the native build: address, thread")

@@ -30,7 +30,8 @@ build=$(cd "$build" && pwd)
 program=$build/app/linkmend.exe
 for dll in rasapi32.dll rasdlg.dll; do
     [ -f "$build/app/$dll" ] ||
-        fail "$build/app/$dll is missing, so linkmend.exe cannot start: build the target ras_standin_beside_linkmend"
+        fail "$build/app/$dll is missing, so linkmend.exe cannot start:" \
+            "build the target ras_standin_beside_linkmend"
 done
 
 # Wine's loader messages are kept (and only those): they name a DLL that did not load.
@@ -40,13 +41,15 @@ WINEPREFIX=$(linkmend_wine_prefix "$build")
 
 # One line on why Wine could not start the program, from its loader's messages; empty if none.
 loader_trouble() {
-    sed -n 's/.*err:module:import_dll Library \([^ ]*\) (which is needed by L".*\\\([^\\"]*\)") not found.*/Wine could not load \1, which \2 needs: it lies neither beside the program nor in the Wine prefix/p' \
-        "$wine_log" | head -1
+    local message='.*err:module:import_dll Library \([^ ]*\) (which is needed by L".*\\\([^\\"]*\)") not found.*'
+    local says='Wine could not load \1, which \2 needs: it lies neither beside the program nor in the prefix'
+    sed -n "s/$message/$says/p" "$wine_log" | head -1
 }
 
 if [ -n "${DISPLAY:-}" ]; then
     xdpyinfo >/dev/null 2>&1 ||
-        fail "no display: $DISPLAY does not answer (start the X server, or unset DISPLAY to run on a private one)"
+        fail "no display: $DISPLAY does not answer" \
+            "(start the X server, or unset DISPLAY to run on a private one)"
     pactl info >/dev/null 2>&1 || echo "no sound server answers: linkmend.exe runs without music"
     status=0
     wine "$program" 2>"$wine_log" || status=$?
@@ -65,9 +68,11 @@ cleanup() {
     rm -f "$bitmap"
 }
 trap cleanup EXIT
-linkmend_start_xvfb 2>/dev/null || fail "no display: Xvfb could not start a private one (is the package xvfb installed?)"
+linkmend_start_xvfb 2>/dev/null ||
+    fail "no display: Xvfb could not start a private one (is the package xvfb installed?)"
 linkmend_start_pulse 2>/dev/null ||
-    fail "no sound server: the private PulseAudio did not start ($(tail -1 "$LINKMEND_PULSE_DIR/server.log" 2>/dev/null))"
+    fail "no sound server: the private PulseAudio did not start" \
+        "($(tail -1 "$LINKMEND_PULSE_DIR/server.log" 2>/dev/null))"
 capture="$LINKMEND_PULSE_DIR/capture.raw"
 : >"$capture"
 linkmend_record_pulse "$capture"
@@ -79,7 +84,8 @@ wine "$build/tests/app/linkmend_showcase.exe" "$(windows "$bitmap")" "$(windows 
     "$(windows "$music")" "$seconds" 2>"$wine_log" || status=$?
 if [ "$status" -ne 0 ]; then
     reason=$(loader_trouble)
-    [ -n "$reason" ] || reason=$(sed -n 's/^linkmend_showcase: //p' "$wine_log" | tr -d '\r' | head -1)
+    [ -n "$reason" ] ||
+        reason=$(sed -n 's/^linkmend_showcase: //p' "$wine_log" | tr -d '\r' | head -1)
     fail "${reason:-linkmend_showcase.exe ended with exit code $status (see $wine_log)}"
 fi
 # No time stamps in the picture, so the same dialog gives the same file.

@@ -20,5 +20,6 @@ if ! cmp "$work/first/linkmend.exe" "$work/second-with-a-longer-name/linkmend.ex
     exit 1
 fi
 cmp "$work/first/linkmend.exe.sha256" "$work/second-with-a-longer-name/linkmend.exe.sha256"
-echo "two builds in different folders: identical, SHA-256 $(cut -d' ' -f1 "$work/first/linkmend.exe.sha256")"
+echo "two builds in different folders: identical," \
+    "SHA-256 $(cut -d' ' -f1 "$work/first/linkmend.exe.sha256")"
 rm -rf "$work"
