@@ -15,6 +15,12 @@ if(WIN32)
                           WINVER=0x0501 _WIN32_IE=0x0600)
   # The C and C++ runtimes are linked in, so the programs need only system DLLs.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Reproducible programs: the same sources give the same bytes in any folder at any time, so
+  # anyone can rebuild a release and compare. No link time stamp (the PE checksum then follows),
+  # and no source or build folder in anything the compiler writes.
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                      -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 endif()
 
 set(LINKMEND_SANITIZE "" CACHE STRING "Sanitizers for the native build: address, thread")

@@ -1,9 +1,20 @@
 # Shared pieces of the Wine harness, sourced by wine-run.sh and the scripts.
 
+# The stand-in RAS DLLs lie beside linkmend.exe. Left to itself Wine would then take its own
+# rasapi32 but the stand-in rasdlg; programs run here get both of Wine's own unless
+# WINEDLLOVERRIDES names them ("rasapi32,rasdlg=n" picks the stand-ins).
+case "${WINEDLLOVERRIDES:-}" in
+*rasapi32* | *rasdlg*) ;;
+*) export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rasapi32,rasdlg=b" ;;
+esac
+
 # Prints the build tree's prefix, creating it once (under a lock, so parallel tests wait for it).
 linkmend_wine_prefix() {
-    local build=$1 prefix="$1/wine/prefix"
-    mkdir -p "$build/wine"
+    mkdir -p "$1/wine"
+    # Wine takes only an absolute prefix path.
+    local build prefix
+    build=$(cd "$1" && pwd)
+    prefix=$build/wine/prefix
     if [ ! -f "$prefix/.linkmend-ready" ]; then
         (
             flock 9

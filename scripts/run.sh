@@ -3,10 +3,12 @@
 #   scripts/run.sh [SECONDS]
 # With a display it simply runs the program (with sound when a sound server answers). Without
 # one it runs it on a private Xvfb display with a private sound server, saves a picture of the
-# dialog with its title bar to docs/screenshot.png and the first SECONDS (default 6) of the music
-# it played to BUILD/linkmend-music.wav, then closes it with Esc.
-# The program runs beside the RAS stand-in DLLs (Wine's own RAS only pretends), so either
-# "Создать подключение" button shows the stand-in wizard and writes a real phonebook entry.
+# dialog with its title bar to BUILD/linkmend-dialog.png and the first SECONDS (default 6) of the
+# music it played to BUILD/linkmend-music.wav, prints where, then closes it with Esc. It writes
+# nothing outside BUILD; scripts/update-screenshot.sh refreshes the README's picture.
+# The program is BUILD/app/linkmend.exe with the RAS stand-in DLLs beside it (Wine's own RAS only
+# pretends), so either "Создать подключение" button shows the stand-in wizard and writes a real
+# phonebook entry. When it fails, the last line says why, starting "run.sh: ".
 # LINKMEND_BUILD_DIR chooses the build tree (default build/win32).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,36 +18,77 @@ source scripts/private-sound.sh
 seconds=${1:-6}
 build=${LINKMEND_BUILD_DIR:-build/win32}
 
+fail() {
+    echo "run.sh: $*" >&2
+    exit 1
+}
+
 scripts/setup.sh
 cmake --preset win32 -B "$build" >/dev/null
 cmake --build "$build" -j2
 build=$(cd "$build" && pwd)
-export WINEDEBUG=-all WINEPREFIX WINEDLLOVERRIDES="rasapi32,rasdlg=n"
+program=$build/app/linkmend.exe
+for dll in rasapi32.dll rasdlg.dll; do
+    [ -f "$build/app/$dll" ] ||
+        fail "$build/app/$dll is missing, so linkmend.exe cannot start:" \
+            "build the target ras_standin_beside_linkmend"
+done
+
+# Wine's loader messages are kept (and only those): they name a DLL that did not load.
+wine_log=$build/linkmend-wine.log
+export WINEDEBUG=-all,err+module WINEPREFIX WINEDLLOVERRIDES="rasapi32,rasdlg=n"
 WINEPREFIX=$(linkmend_wine_prefix "$build")
 
+# One line on why Wine could not start the program, from its loader's messages; empty if none.
+loader_trouble() {
+    local message='.*err:module:import_dll Library \([^ ]*\) (which is needed by L".*\\\([^\\"]*\)") not found.*'
+    local says='Wine could not load \1, which \2 needs: it lies neither beside the program nor in the prefix'
+    sed -n "s/$message/$says/p" "$wine_log" | head -1
+}
+
 if [ -n "${DISPLAY:-}" ]; then
+    xdpyinfo >/dev/null 2>&1 ||
+        fail "no display: $DISPLAY does not answer" \
+            "(start the X server, or unset DISPLAY to run on a private one)"
     pactl info >/dev/null 2>&1 || echo "no sound server answers: linkmend.exe runs without music"
-    wine "$build/standin/linkmend.exe"
-    exit 0
+    status=0
+    wine "$program" 2>"$wine_log" || status=$?
+    [ "$status" -eq 0 ] && exit 0
+    reason=$(loader_trouble)
+    fail "${reason:-linkmend.exe ended with exit code $status}"
 fi
 
+picture=$build/linkmend-dialog.png
+music=$build/linkmend-music.wav
+bitmap=$build/linkmend-dialog.bmp
 cleanup() {
     wineserver -k 2>/dev/null || true
     linkmend_stop_pulse
     [ -n "${LINKMEND_XVFB_PID:-}" ] && kill "$LINKMEND_XVFB_PID" 2>/dev/null
-    rm -f "$build/showcase.bmp"
+    rm -f "$bitmap"
 }
 trap cleanup EXIT
-linkmend_start_xvfb
-linkmend_start_pulse
+linkmend_start_xvfb 2>/dev/null ||
+    fail "no display: Xvfb could not start a private one (is the package xvfb installed?)"
+linkmend_start_pulse 2>/dev/null ||
+    fail "no sound server: the private PulseAudio did not start" \
+        "($(tail -1 "$LINKMEND_PULSE_DIR/server.log" 2>/dev/null))"
 capture="$LINKMEND_PULSE_DIR/capture.raw"
 : >"$capture"
 linkmend_record_pulse "$capture"
+rm -f "$picture" "$music"
 
 windows() { echo "Z:${1//\//\\}"; }
-wine "$build/tests/app/linkmend_showcase.exe" "$(windows "$build/showcase.bmp")" \
-    "$(windows "$capture")" "$(windows "$build/linkmend-music.wav")" "$seconds"
-mkdir -p docs
-convert "$build/showcase.bmp" docs/screenshot.png
-echo "dialog: $root/docs/screenshot.png"
-echo "music:  $build/linkmend-music.wav"
+status=0
+wine "$build/tests/app/linkmend_showcase.exe" "$(windows "$bitmap")" "$(windows "$capture")" \
+    "$(windows "$music")" "$seconds" 2>"$wine_log" || status=$?
+if [ "$status" -ne 0 ]; then
+    reason=$(loader_trouble)
+    [ -n "$reason" ] ||
+        reason=$(sed -n 's/^linkmend_showcase: //p' "$wine_log" | tr -d '\r' | head -1)
+    fail "${reason:-linkmend_showcase.exe ended with exit code $status (see $wine_log)}"
+fi
+# No time stamps in the picture, so the same dialog gives the same file.
+convert "$bitmap" -strip -define png:exclude-chunks=date,time "$picture"
+echo "dialog: $picture"
+echo "music:  $music"

@@ -1,11 +1,14 @@
-// Shows linkmend.exe off where nobody watches (scripts/run.sh without a display): starts it,
-// saves a picture of its dialog with the title bar, lets the music play, saves the first
-// seconds of what the sound server received as a WAV file, and closes the dialog with Esc.
+// Shows linkmend.exe off where nobody watches (scripts/run.sh without a display): starts the
+// program the user runs (build/<preset>/app/linkmend.exe), saves a picture of its dialog with the
+// title bar, lets the music play, saves the first seconds of what the sound server received as a
+// WAV file, and closes the dialog with Esc.
 //   linkmend_showcase SCREENSHOT.bmp CAPTURE.raw SOUND.wav SECONDS
-// CAPTURE.raw is the growing raw recording (48 kHz, 16-bit, stereo) of the sound server.
+// CAPTURE.raw is the growing raw recording (48 kHz, 16-bit, stereo) of the sound server. When
+// anything fails, one line on stderr starting "linkmend_showcase: " says what.
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -94,6 +97,28 @@ bool SaveSound(const std::string& raw, size_t from, DWORD seconds, const char* p
     return WriteFile(path, bytes + data);
 }
 
+// Says on one line why the show failed (scripts/run.sh passes the line on) and gives the
+// failing exit status.
+int Fail(const char* format, ...) {
+    std::fputs("linkmend_showcase: ", stderr);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    std::fputc('\n', stderr);
+    return 1;
+}
+
+// The dialog, or null when the program ended first or the time ran out.
+HWND WaitForDialogOrExit(driver::Program& program) {
+    HWND dialog = nullptr;
+    driver::WaitUntil([&] {
+        dialog = driver::WaitForMainDialog(program, 0);
+        return dialog != nullptr || WaitForSingleObject(program.process, 0) == WAIT_OBJECT_0;
+    });
+    return dialog;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -104,12 +129,22 @@ int main(int argc, char** argv) {
     }
     const DWORD seconds = static_cast<DWORD>(std::atoi(argv[4]));
     driver::Program program;
-    if (!driver::Start(program)) return 1;
-    HWND dialog = driver::WaitForMainDialog(program);
+    if (!driver::Start(program)) {
+        return Fail("cannot start %ls", driver::LinkmendPath().c_str());
+    }
+    HWND dialog = WaitForDialogOrExit(program);
     if (dialog == nullptr) {
-        std::fputs("linkmend.exe showed no dialog\n", stderr);
+        DWORD exitCode = 0;
+        const bool ended = driver::WaitForExit(program, &exitCode, 0);
         driver::Stop(program);
-        return 1;
+        if (!ended)
+            return Fail("linkmend.exe showed no dialog within %lu s", driver::kWaitMs / 1000);
+        if (exitCode == 0xC0000135) {
+            return Fail(
+                "linkmend.exe did not start: a DLL it imports was not found beside it or in "
+                "the Wine prefix (status c0000135)");
+        }
+        return Fail("linkmend.exe ended before showing its dialog, exit code 0x%08lx", exitCode);
     }
     const bool pictured = SaveWindowPicture(dialog, argv[1]);
 
@@ -143,5 +178,11 @@ int main(int argc, char** argv) {
     std::printf("screenshot %s, music %s, closed with Esc: %s (exit code %lu)\n",
                 pictured ? "saved" : "FAILED", recorded ? "saved" : "NOT HEARD",
                 closed ? "yes" : "NO", exitCode);
-    return pictured && recorded && closed && exitCode == 0 ? 0 : 1;
+    if (!pictured) return Fail("the picture of the dialog could not be saved to %s", argv[1]);
+    if (!heard) return Fail("no music reached the sound server within 30 s");
+    if (!played) return Fail("the music stopped before %lu seconds were recorded", seconds);
+    if (!recorded) return Fail("the music could not be saved to %s", argv[3]);
+    if (!closed) return Fail("Esc did not close linkmend.exe within %lu s", driver::kWaitMs / 1000);
+    if (exitCode != 0) return Fail("linkmend.exe ended with exit code %lu after Esc", exitCode);
+    return 0;
 }

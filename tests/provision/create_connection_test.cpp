@@ -10,7 +10,6 @@
 
 #include "driver.h"
 #include "resource.h"
-#include "test_paths.h"
 #include "wizard.h"
 
 namespace {
@@ -22,14 +21,6 @@ bool RunsAsVista() {
     wchar_t version[16] = {};
     GetEnvironmentVariableW(L"LINKMEND_WINVER", version, 16);
     return wcscmp(version, L"vista") == 0;
-}
-
-// The copy of linkmend.exe beside the stand-in DLLs, as a Windows path.
-std::wstring StandInLinkmendPath() {
-    std::string path = BinaryPath("standin/linkmend.exe");
-    std::wstring wide(path.begin(), path.end());
-    for (wchar_t& c : wide) c = c == L'/' ? L'\\' : c;
-    return wide;
 }
 
 class CreateConnectionE2E : public ::testing::Test {
@@ -45,7 +36,7 @@ class CreateConnectionE2E : public ::testing::Test {
         std::vector<std::wstring> environment;
         if (script != nullptr)
             environment.push_back(std::wstring(L"LINKMEND_RAS_WIZARD=") + script);
-        if (!driver::Start(program, StandInLinkmendPath(), environment)) return nullptr;
+        if (!driver::Start(program, driver::LinkmendPath(), environment)) return nullptr;
         return driver::WaitForMainDialog(program);
     }
 
