@@ -129,13 +129,12 @@ int LoadPattern(ModuleLoad& load, Pattern& pattern) {
 // ---- Instruments.
 
 // Keeps an envelope within its 12 stored points and switches off an envelope of fewer than 2
-// points. The sustain and loop indices stay as read: one at or past the count is simply never
-// reached, so the envelope runs to its last point and holds there. Only a loop start at or past
-// the count would send the envelope outside its points; such a loop is switched off.
-void SecureEnvelope(uint8_t& count, uint8_t& type, uint8_t loopStart) {
+// points. The sustain and loop indices stay as read: one at or past the count is never reached,
+// so the envelope runs to its last point and holds there, and the envelope step ignores a loop
+// whose start lies there.
+void SecureEnvelope(uint8_t& count, uint8_t& type) {
     if (count > kEnvelopePoints) count = kEnvelopePoints;
     if (count < 2) type = 0;
-    if (loopStart >= count) type &= uint8_t(~4);
 }
 
 void ReadEnvelope(EnvelopePoint* points, const uint8_t* bytes) {
@@ -167,8 +166,8 @@ void ReadInstrumentBody(Instrument& instrument, const uint8_t* body) {
 
 void FinishInstrument(Instrument& in) {
     in.fadeout = static_cast<uint16_t>(in.fadeout * 2);
-    SecureEnvelope(in.volumePointCount, in.volumeType, in.volumeLoopStart);
-    SecureEnvelope(in.panningPointCount, in.panningType, in.panningLoopStart);
+    SecureEnvelope(in.volumePointCount, in.volumeType);
+    SecureEnvelope(in.panningPointCount, in.panningType);
 }
 
 // ---- Samples.

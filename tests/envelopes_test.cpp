@@ -62,15 +62,16 @@ TEST(VolumeEnvelope, ASustainPointAtTheLoopEndDoesNotHoldButOneAtTheLoopStartDoe
     EXPECT_EQ(EnvelopeValues(8), (Values{0, 16, 32, 48, 64, 64, 64, 64}));
 }
 
-// Loaded from an XM image: a loop end at or past the point count is never reached, so the
-// envelope runs to its last point and holds it instead of looping.
-TEST(VolumeEnvelope, ALoadedLoopEndPastTheLastPointIsNeverReached) {
+// Loaded from an XM image: a loop end at or past the point count is never reached, and a loop
+// starting there is ignored, so the envelope runs to its last point and holds it.
+TEST(VolumeEnvelope, ALoadedLoopOutsideThePointsIsNeverTaken) {
     struct Case {
-        uint8_t count, loopEnd;
+        uint8_t count, loopStart, loopEnd;
         Values values;
     } const cases[] = {
-        {3, 3, {0, 16, 32, 48, 64, 56, 48, 40, 32, 32, 32, 32, 32, 32, 32, 32}},
-        {4, 11, {0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20, 16, 16, 16, 16}},
+        {3, 1, 3, {0, 16, 32, 48, 64, 56, 48, 40, 32, 32, 32, 32, 32, 32, 32, 32}},
+        {4, 1, 11, {0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20, 16, 16, 16, 16}},
+        {4, 4, 2, {0, 16, 32, 48, 64, 56, 48, 40, 32, 28, 24, 20, 16, 16, 16, 16}},
     };
     for (const Case& c : cases) {
         XmModulePlan plan = MinimalModule();
@@ -78,8 +79,8 @@ TEST(VolumeEnvelope, ALoadedLoopEndPastTheLastPointIsNeverReached) {
         cells[0] = Cell{kNoteC4, 1, 0, 0, 0};
         plan.patterns[0] = PatternOf(64, cells);
         plan.instruments.push_back(InstrumentWith({Sample8({1, 2, 3, 4})}));
-        plan.instruments[0].volume =
-            XmEnvelopePlan{{{0, 0}, {4, 64}, {8, 32}, {12, 16}}, c.count, 0, 1, c.loopEnd, 5};
+        plan.instruments[0].volume = XmEnvelopePlan{
+            {{0, 0}, {4, 64}, {8, 32}, {12, 16}}, c.count, 0, c.loopStart, c.loopEnd, 5};
         ASSERT_TRUE(LoadPlan(plan));
         StartSong();
         EXPECT_EQ(EnvelopeValues(16), c.values) << int(c.count) << " points";

