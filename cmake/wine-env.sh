@@ -1,4 +1,5 @@
-# Shared pieces of the Wine harness, sourced by wine-run.sh and the scripts.
+# Shared pieces of the Wine harness, sourced by wine-run.sh, wine-session.sh, the test wrappers and
+# the scripts.
 
 # The stand-in RAS DLLs lie beside linkmend.exe. Left to itself Wine would then take its own
 # rasapi32 but the stand-in rasdlg; programs run here get both of Wine's own unless
@@ -8,7 +9,55 @@ case "${WINEDLLOVERRIDES:-}" in
 *) export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}rasapi32,rasdlg=b" ;;
 esac
 
-# Prints the build tree's prefix, creating it once (under a lock, so parallel tests wait for it).
+# Wine's two loaders. The generic `wine` command always starts the 32-bit one, which hands a
+# 64-bit program on to the other loader; that hand-over falls back to start.exe when it fails,
+# and on a machine that runs 64-bit code only the 32-bit loader cannot start at all. So every
+# program here is started by the loader of its own machine.
+LINKMEND_WINE32=${LINKMEND_WINE32:-/usr/lib/wine/wine}
+LINKMEND_WINE64=${LINKMEND_WINE64:-/usr/lib/wine/wine64}
+
+# Prints the machine a Windows program is built for (i386 or x86_64); nothing for other files.
+linkmend_pe_machine() {
+    local header signature machine
+    header=$(od -An -v -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ')
+    [ -n "$header" ] || return 0
+    signature=$(od -An -v -t x4 -j "$header" -N 4 "$1" 2>/dev/null | tr -d ' ')
+    [ "$signature" = 00004550 ] || return 0
+    machine=$(od -An -v -t x2 -j $((header + 4)) -N 2 "$1" | tr -d ' ')
+    case "$machine" in
+    014c) echo i386 ;;
+    8664) echo x86_64 ;;
+    esac
+}
+
+# Prints why this machine cannot run 32-bit Windows programs, or nothing when it can.
+linkmend_no_32bit_reason() {
+    local says
+    says=$("$LINKMEND_WINE32" --version 2>&1) && return 0
+    echo "this machine cannot run 32-bit programs: Wine's 32-bit loader does not start" \
+        "(${says##*: })"
+}
+
+# Exits with 77, the status CTest counts as skipped, when PROGRAM cannot run on this machine.
+linkmend_skip_unless_runnable() {
+    [ "$(linkmend_pe_machine "$1")" = i386 ] || return 0
+    local reason
+    reason=$(linkmend_no_32bit_reason)
+    [ -n "$reason" ] || return 0
+    echo "skipped: $(basename "$1") is a 32-bit program and $reason"
+    exit 77
+}
+
+# linkmend_wine PROGRAM.exe|TOOL [ARGS...]: runs a program file with the loader of its machine, or
+# one of Wine's own tools (reg, wineboot...) with the 64-bit loader.
+linkmend_wine() {
+    local loader=$LINKMEND_WINE64
+    if [ -f "$1" ] && [ "$(linkmend_pe_machine "$1")" = i386 ]; then loader=$LINKMEND_WINE32; fi
+    "$loader" "$@"
+}
+
+# Prints the build tree's prefix, creating it once (under a lock, so parallel runs wait for it).
+# The prefix counts as made only after its wineserver has written everything out and ended.
 linkmend_wine_prefix() {
     mkdir -p "$1/wine"
     # Wine takes only an absolute prefix path.
@@ -21,14 +70,14 @@ linkmend_wine_prefix() {
             if [ ! -f "$prefix/.linkmend-ready" ]; then
                 rm -rf "$prefix"
                 WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-                    wineboot -i >/dev/null 2>&1
+                    linkmend_wine wineboot -i >/dev/null 2>&1
                 mkdir -p "$prefix/drive_c/windows/Fonts"
                 cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
                 # A virtual desktop gives Wine a window manager: windows close at once and
                 # title bars are drawn.
-                WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Explorer' \
-                    /v Desktop /d Default /f >/dev/null 2>&1
-                WINEPREFIX=$prefix WINEDEBUG=-all wine reg add \
+                WINEPREFIX=$prefix WINEDEBUG=-all linkmend_wine reg add \
+                    'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+                WINEPREFIX=$prefix WINEDEBUG=-all linkmend_wine reg add \
                     'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
                 WINEPREFIX=$prefix wineserver -w
                 touch "$prefix/.linkmend-ready"
@@ -38,17 +87,42 @@ linkmend_wine_prefix() {
     echo "$prefix"
 }
 
-# Makes the current WINEPREFIX report a Windows version: win2k, winxp, win2003, vista, win7 or
-# win10 (which a program without a manifest naming Windows 10 sees as 6.2 in GetVersionExW).
+# linkmend_copy_prefix FROM TO: a throwaway copy of a made prefix. The installed DLLs (nearly all
+# of its size) are hard links: no program writes them, and only a prefix update by another Wine
+# version would. Everything else (registry, users' folders, settings files) is copied.
+linkmend_copy_prefix() {
+    local from=$1 to=$2 dir
+    local shared=(drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs)
+    mkdir -p "$to"
+    tar -C "$from" "${shared[@]/#/--exclude=./}" -cf - . | tar -C "$to" -xf -
+    for dir in "${shared[@]}"; do
+        if [ -d "$from/$dir" ]; then cp -al "$from/$dir" "$to/$dir"; fi
+    done
+}
+
+# Starts the current WINEPREFIX's wineserver to stay up until `wineserver -k`, with Wine's services
+# and the desktop (brought up by asking for the desktop window). None of them gets the caller's
+# output: a program that outlived a test while holding its pipes would keep the test running.
+linkmend_start_server() {
+    wineserver -p </dev/null >/dev/null 2>&1
+    linkmend_wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || {
+        echo "Wine could not start rundll32.exe in $WINEPREFIX"
+        return 1
+    }
+}
+
+# Makes the current WINEPREFIX, a copy whose wineserver has not started yet, report a Windows
+# version: win2k, winxp, win2003, vista, win7 or win10 (which a program without a manifest naming
+# Windows 10 sees as 6.2 in GetVersionExW). The value goes straight into the copy's registry file,
+# which saves starting Wine once more only to set it; win7 is what a prefix reports without it.
 linkmend_set_winver() {
-    local version=$1
-    case "$version" in
-    win7) wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true ;;
+    case "$1" in
+    win7) ;;
     win2k | winxp | win2003 | vista | win10)
-        wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ;;
-    *) echo "unknown Windows version: $version" >&2; return 2 ;;
+        printf '\n[Software\\\\Wine] %s\n"Version"="%s"\n' "$(date +%s)" "$1" >>"$WINEPREFIX/user.reg"
+        ;;
+    *) echo "unknown Windows version: $1" >&2; return 2 ;;
     esac
-    wineserver -w
 }
 
 # Starts a private Xvfb on a free display; sets DISPLAY and LINKMEND_XVFB_PID.
@@ -71,4 +145,21 @@ linkmend_start_xvfb() {
     done
     echo "no free display for Xvfb" >&2
     return 1
+}
+
+# The display a run of the build tree's tests uses when none is set: the one the test session
+# started (see wine-session.sh) while it is up, otherwise a private Xvfb for this run alone
+# (LINKMEND_XVFB_PID is then set, for the caller to stop).
+linkmend_use_display() {
+    [ -z "${DISPLAY:-}" ] || return 0
+    local session=$1/wine/session
+    if [ -f "$session" ]; then
+        local display pid
+        read -r display pid <"$session"
+        if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+            export DISPLAY=$display
+            return 0
+        fi
+    fi
+    linkmend_start_xvfb
 }

@@ -9,14 +9,14 @@
 # The program is BUILD/app/linkmend.exe with the RAS stand-in DLLs beside it (Wine's own RAS only
 # pretends), so either "Создать подключение" button shows the stand-in wizard and writes a real
 # phonebook entry. When it fails, the last line says why, starting "run.sh: ".
-# LINKMEND_BUILD_DIR chooses the build tree (default build/win32).
+# On a machine that runs 64-bit code only (where Wine cannot start a 32-bit program) it says so
+# and runs the x86_64 build (build/win64) instead. LINKMEND_BUILD_DIR chooses the build tree.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 source cmake/wine-env.sh
 source scripts/private-sound.sh
 seconds=${1:-6}
-build=${LINKMEND_BUILD_DIR:-build/win32}
 
 fail() {
     echo "run.sh: $*" >&2
@@ -24,7 +24,14 @@ fail() {
 }
 
 scripts/setup.sh
-cmake --preset win32 -B "$build" >/dev/null
+preset=win32
+no_32bit=$(linkmend_no_32bit_reason)
+if [ -n "$no_32bit" ]; then
+    echo "note: $no_32bit; running the x86_64 build instead of the shipped i686 one"
+    preset=win64
+fi
+build=${LINKMEND_BUILD_DIR:-build/$preset}
+cmake --preset "$preset" -B "$build" >/dev/null
 cmake --build "$build" -j2
 build=$(cd "$build" && pwd)
 program=$build/app/linkmend.exe
@@ -52,7 +59,7 @@ if [ -n "${DISPLAY:-}" ]; then
             "(start the X server, or unset DISPLAY to run on a private one)"
     pactl info >/dev/null 2>&1 || echo "no sound server answers: linkmend.exe runs without music"
     status=0
-    wine "$program" 2>"$wine_log" || status=$?
+    linkmend_wine "$program" 2>"$wine_log" || status=$?
     [ "$status" -eq 0 ] && exit 0
     reason=$(loader_trouble)
     fail "${reason:-linkmend.exe ended with exit code $status}"
@@ -80,7 +87,7 @@ rm -f "$picture" "$music"
 
 windows() { echo "Z:${1//\//\\}"; }
 status=0
-wine "$build/tests/app/linkmend_showcase.exe" "$(windows "$bitmap")" "$(windows "$capture")" \
+linkmend_wine "$build/tests/app/linkmend_showcase.exe" "$(windows "$bitmap")" "$(windows "$capture")" \
     "$(windows "$music")" "$seconds" 2>"$wine_log" || status=$?
 if [ "$status" -ne 0 ]; then
     reason=$(loader_trouble)

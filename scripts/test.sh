@@ -2,7 +2,8 @@
 # Sets up, builds every preset the tests need and runs every test: native (debug), AddressSanitizer
 # with UndefinedBehaviorSanitizer, ThreadSanitizer, and the Windows builds (i686, x86_64) under
 # Wine; then the extra checks in scripts/test.d/ (each script is one check). Ends with a summary
-# line "N passed, N failed" and fails when anything failed.
+# line "N passed, N failed, N skipped" and fails when anything failed. A failure shows the end of
+# its own output here; the whole logs are in build/logs/.
 #   scripts/test.sh [PRESET...]    (default: all)
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -21,22 +22,42 @@ fi
 
 passed=0
 failed=0
+skipped=0
 started=$(date +%s)
 log_dir="$root/build/logs"
 mkdir -p "$log_dir"
 
-count_ctest() { # log file: adds the counts of one ctest run
-    local summary
-    summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -1)
+# ctest's log of one run: adds its counts, and shows the end of each failed test's own output.
+count_ctest() {
+    local log=$1 tree=$2 summary
+    summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
     if [ -z "$summary" ]; then
         failed=$((failed + 1))
+        echo "   ctest gave no summary; the end of its log:"
+        tail -30 "$log"
         return
     fi
-    local bad total
+    local bad total skip
     bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
     total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
-    passed=$((passed + total - bad))
+    skip=$(grep -cE '^[[:space:]]*[0-9]+ - .* \(Skipped\)' "$log")
+    passed=$((passed + total - bad - skip))
     failed=$((failed + bad))
+    skipped=$((skipped + skip))
+    if [ "$skip" -gt 0 ]; then
+        echo "   $skip skipped ($(grep -m1 -h '^skipped: ' "$tree/Testing/Temporary/LastTest.log" |
+            sed 's/^skipped: //'))"
+    fi
+    local name
+    for name in $(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+) \((Failed|Timeout|SEGFAULT|Not Run|Exception).*/\1/p' "$log"); do
+        echo "   --- the end of $name's output:"
+        awk -v name="$name" '
+            $0 ~ "^[0-9]+/[0-9]+ Test: " name "$" { inside = 1; n = 0; next }
+            inside && /^<end of output>/ { inside = 0 }
+            inside { lines[n++ % 40] = $0 }
+            END { for (i = (n > 40 ? n - 40 : 0); i < n; ++i) print "   " lines[i % 40] }
+        ' "$tree/Testing/Temporary/LastTest.log"
+    done
 }
 
 for preset in "${presets[@]}"; do
@@ -49,10 +70,11 @@ for preset in "${presets[@]}"; do
         failed=$((failed + 1))
         continue
     fi
+    echo "   built in $(($(date +%s) - t0)) s"
     echo "== $preset: test"
     ctest --preset "$preset" 2>&1 | tee "$log_dir/$preset-test.log" |
         grep -E 'tests passed|\*\*\*Failed|Failed  |Not Run|Timeout|Exception' || true
-    count_ctest "$log_dir/$preset-test.log"
+    count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
     echo "   $preset took $(($(date +%s) - t0)) s"
 done
 
@@ -60,9 +82,10 @@ if [ $# -eq 0 ]; then
     for check in scripts/test.d/*.sh; do
         [ -x "$check" ] || continue
         echo "== $(basename "$check")"
+        t0=$(date +%s)
         if "$check" >"$log_dir/$(basename "$check").log" 2>&1; then
             passed=$((passed + 1))
-            echo "   passed"
+            echo "   passed in $(($(date +%s) - t0)) s"
         else
             failed=$((failed + 1))
             echo "   FAILED; the end of the log:"
@@ -72,5 +95,5 @@ if [ $# -eq 0 ]; then
 fi
 
 echo "All tests took $(($(date +%s) - started)) s."
-echo "$passed passed, $failed failed"
+echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]

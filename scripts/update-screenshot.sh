@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-build=${LINKMEND_BUILD_DIR:-build/win32}
-env -u DISPLAY scripts/run.sh "$@"
-cp "$build/linkmend-dialog.png" docs/screenshot.png
+picture=$(env -u DISPLAY scripts/run.sh "$@" | tee /dev/stderr | sed -n 's/^dialog: //p')
+[ -n "$picture" ] || { echo "update-screenshot.sh: scripts/run.sh pictured no dialog" >&2; exit 1; }
+cp "$picture" docs/screenshot.png
 echo "updated: $root/docs/screenshot.png"

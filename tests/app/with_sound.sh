@@ -7,6 +7,8 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 shift
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/cmake/wine-env.sh"
+linkmend_skip_unless_runnable "$1"
 source "$root/scripts/private-sound.sh"
 
 trap linkmend_stop_pulse EXIT

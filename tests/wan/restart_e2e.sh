@@ -13,6 +13,7 @@ driver=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=../../cmake/wine-env.sh
 source "$here/../../cmake/wine-env.sh"
+linkmend_skip_unless_runnable "$driver"
 
 export WINEDEBUG=-all
 base=$(linkmend_wine_prefix "$build")
@@ -28,19 +29,19 @@ finish() {
     exit $rc
 }
 trap finish EXIT
-cp -a "$base/." "$WINEPREFIX/"
-if [ -z "${DISPLAY:-}" ]; then linkmend_start_xvfb; fi
+linkmend_copy_prefix "$base" "$WINEPREFIX"
+linkmend_use_display "$build"
 
 marker="$WINEPREFIX/drive_c/linkmend-restarted.txt"
-wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce' /v linkmend-test \
+linkmend_wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce' /v linkmend-test \
     /d 'cmd /c echo restarted > C:\linkmend-restarted.txt' /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
+linkmend_wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
     /d 'LookupPrivilegeValueW;AdjustTokenPrivileges;ExitWindowsEx' /f >/dev/null 2>&1
 wineserver -w
 
 # The driver is ended by the restart, so its exit status says nothing. Every process of the run
 # is traced, with its process id on each line; RelayInclude limits the trace to three calls.
-WINEDEBUG=+pid,+relay wine "$driver" 2>"$work/trace.txt" | tr -d '\r' >"$work/steps.txt" || true
+WINEDEBUG=+pid,+relay linkmend_wine "$driver" 2>"$work/trace.txt" | tr -d '\r' >"$work/steps.txt" || true
 pid=$(sed -n 's/^linkmend //p' "$work/steps.txt")
 grep -i "^${pid:-none}:" "$work/trace.txt" >"$work/linkmend.txt" || true
 for _ in $(seq 1 300); do
@@ -71,7 +72,7 @@ check "the program's calls: privilege, adjustment, forced reboot request (${call
     '[ "$calls" = "lookup SeShutdownPrivilege adjusted 1 exit 6 80020001 accepted 1 " ]'
 check "the prefix was rebooted: its RunOnce entry ran" '[ -f "$marker" ]'
 check "the count 3 was written before the restart" \
-    'wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0001" /v WanEndpoints 2>/dev/null | grep -q "0x3"'
+    'linkmend_wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0001" /v WanEndpoints 2>/dev/null | grep -q "0x3"'
 if [ $failures -ne 0 ]; then
     echo "--- driver"; cat "$work/steps.txt"
     echo "--- trace of linkmend.exe ($pid)"; head -20 "$work/linkmend.txt"
