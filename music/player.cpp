@@ -26,9 +26,12 @@ bool SetUpSong(const void* source, UINT_PTR parameter, uint32_t flags, bool open
     std::memset(gPlayer.voices, 0, sizeof gPlayer.voices);
     std::memset(gPlayer.channels, 0, sizeof gPlayer.channels);
     std::memset(&gPlayer.song, 0, sizeof gPlayer.song);
-    if (openDevice)
-        waveOutOpen(&gPlayer.device, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(&kOutputFormat),
-                    0, 0, CALLBACK_NULL);
+    if (openDevice) {
+        HWAVEOUT device = nullptr;
+        waveOutOpen(&device, WAVE_MAPPER, reinterpret_cast<LPCWAVEFORMATEX>(&kOutputFormat), 0, 0,
+                    CALLBACK_NULL);
+        gPlayer.device = device;
+    }
     if (!CreatePlayerHeap()) return false;
     OpenModuleSource(source);
     bool loaded = false;
@@ -39,8 +42,20 @@ bool SetUpSong(const void* source, UINT_PTR parameter, uint32_t flags, bool open
     gPlayer.activeSource.close();
     if (!loaded) return false;
     if (gPlayer.volumeDivisor == 0) gPlayer.volumeDivisor = kFullVolumeDivisor;
+    gPlayer.loadedTitle = gPlayer.songTitle;
     StartSongPosition();
     return true;
+}
+
+// The song's records go with the heap: no pointer into it is left behind, so nothing can mix or
+// play from freed memory afterwards.
+void ForgetSong() {
+    Song& song = gPlayer.song;
+    song.patterns = nullptr;
+    song.instruments = nullptr;
+    song.patternCount = 0;
+    song.instrumentCount = 0;
+    for (Voice& voice : gPlayer.voices) voice.sample = nullptr;
 }
 
 // StopPlayback steps 2 to 4: everything but the render thread. Whoever runs this owns the
@@ -48,21 +63,21 @@ bool SetUpSong(const void* source, UINT_PTR parameter, uint32_t flags, bool open
 // them, the caller's thread only once no render thread runs.
 void ReleasePlayback() {
     gPlayer.nextBlock = 0;
-    HWAVEOUT device = gPlayer.device;
+    HWAVEOUT device = gPlayer.device.exchange(nullptr);
     if (device != nullptr) {
-        gPlayer.device = nullptr;
         waveOutReset(device);
         waveOutUnprepareHeader(device, &gPlayer.waveHeader, sizeof(WAVEHDR));
         waveOutClose(device);
     }
     if (gPlayer.heap != nullptr) {
+        gPlayer.loadedTitle = nullptr;
+        ForgetSong();
         DestroyPlayerHeap();
         gPlayer.statsIndex = 0;
         for (BlockStats& stats : gPlayer.blockStats) {
             stats.levels = 0;
             stats.timeMs = 0;
         }
-        std::memset(gPlayer.songTitle, 0, 4);
     }
 }
 
@@ -107,7 +122,7 @@ BlockSums ConvertRegion(uint32_t k) {
 // RenderThread step 1: the block the device is playing.
 uint32_t PlayingBlock() {
     gPlayer.playCursor.wType = TIME_BYTES;
-    waveOutGetPosition(gPlayer.device, &gPlayer.playCursor, sizeof(MMTIME));
+    waveOutGetPosition(gPlayer.device.load(), &gPlayer.playCursor, sizeof(MMTIME));
     return (gPlayer.playCursor.u.cb >> 12) & 15;
 }
 
@@ -137,11 +152,11 @@ void* PlayModule(const void* source, UINT_PTR parameter, uint32_t flags) {
     header.dwBufferLength = kOutputBytes;
     header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     header.dwLoops = 0xFFFFFFFF;
-    waveOutPrepareHeader(gPlayer.device, &header, sizeof(WAVEHDR));
+    waveOutPrepareHeader(gPlayer.device.load(), &header, sizeof(WAVEHDR));
     do RenderBlock();
     while (gPlayer.nextBlock != 0);
     gPlayer.stopRequest = 0;
-    if (waveOutWrite(gPlayer.device, &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR)
+    if (waveOutWrite(gPlayer.device.load(), &header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR)
         return FailStart();
     HANDLE thread = CreateThread(nullptr, 0, RenderThread, nullptr, 0, nullptr);
     if (thread == nullptr) return FailStart();
@@ -168,6 +183,7 @@ void StopPlayback() {
 }
 
 void RenderBlock() {
+    if (gPlayer.heap == nullptr) return; // no song loaded, or it has ended and been released
     uint32_t k = gPlayer.nextBlock;
     float* region = gPlayer.mixBuffer[k];
     std::memset(region, 0, sizeof gPlayer.mixBuffer[k]);
@@ -206,5 +222,6 @@ uint32_t GetPlayTime() {
 }
 
 const char* GetSongTitle() {
-    return gPlayer.songTitle;
+    const char* title = gPlayer.loadedTitle;
+    return title != nullptr ? title : "";
 }

@@ -206,8 +206,10 @@ struct BlockStats {
     std::atomic<uint32_t> timeMs; // elapsedMs right after the block was rendered
 };
 
+// The caller's thread may read `device` (through the address PlayModule returns) and the title
+// (through GetSongTitle) while the render thread ends the song; these are atomic too.
 struct PlayerState {
-    HWAVEOUT device;
+    std::atomic<HWAVEOUT> device;
     HANDLE heap;
     std::atomic<HANDLE> renderThread;
     uint32_t nextBlock;
@@ -221,7 +223,10 @@ struct PlayerState {
     std::atomic<int32_t> volumeDivisor; // 16 = full volume; 0 = never set
     std::atomic<uint8_t> statsIndex;
     BlockStats blockStats[kBlockCount];
-    char songTitle[21];
+    char songTitle[21]; // written only while no render thread runs
+    // What GetSongTitle hands out: songTitle while its song is loaded, null once released. The
+    // end of a song on the render thread clears this pointer and leaves the characters alone.
+    std::atomic<const char*> loadedTitle;
 
     // Source state.
     ModuleSource activeSource;

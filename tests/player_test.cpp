@@ -17,6 +17,7 @@
 #include <new>
 
 #ifndef _WIN32
+#include "posix/thread_control.h"
 #include "posix/waveout_control.h"
 
 // Every allocation of the test program is counted, so that a test can see that rendering makes
@@ -212,7 +213,9 @@ TEST_F(PlayerTest, PauseKeepsTheTimeOfTheSilentBlocks) {
     EXPECT_EQ(gPlayer.blockStats[1].levels, 0u);
 }
 
-// Speed 1: every tick is a row tick; the last row's tick ends the song at once.
+// Speed 1: every tick is a row tick; the last row's tick ends the song at once. Nothing points
+// into the destroyed heap afterwards, and a further block renders nothing (the sanitizer build
+// checks that nothing is read).
 TEST_F(PlayerTest, NoLoopEndStopsInTheMiddleOfABlockAndReleasesEverything) {
     std::string image = ToneModule(3, 1);
     ASSERT_TRUE(StartOfflineRender(image.data(), image.size(), PLAY_FROM_MEMORY | PLAY_NO_LOOP));
@@ -224,6 +227,12 @@ TEST_F(PlayerTest, NoLoopEndStopsInTheMiddleOfABlockAndReleasesEverything) {
     EXPECT_NE(gPlayer.stopRequest, 0u);
     EXPECT_EQ(gPlayer.blockStats[0].timeMs, 0u);
     EXPECT_STREQ(GetSongTitle(), "");
+    RenderBlock();
+    EXPECT_EQ(gPlayer.nextBlock, 0u);
+    EXPECT_EQ(gPlayer.blockStats[1].levels, 0u);
+    EXPECT_EQ(gPlayer.song.patterns, nullptr);
+    EXPECT_EQ(gPlayer.song.instruments, nullptr);
+    for (const Voice& voice : gPlayer.voices) EXPECT_EQ(voice.sample, nullptr) << voice.index;
 }
 
 TEST_F(PlayerTest, WithoutNoLoopTheSongGoesOnPastItsEnd) {
@@ -312,7 +321,7 @@ TEST_F(PlayerDeviceTest, StopWithANullSourceClosesEverything) {
     Play(ToneModule(64));
     PlayModule(nullptr, 0, 0);
     EXPECT_EQ(WaveOutOpenDevices(), 0);
-    EXPECT_EQ(gPlayer.device, nullptr);
+    EXPECT_EQ(gPlayer.device.load(), nullptr);
     EXPECT_EQ(gPlayer.heap, nullptr);
     EXPECT_EQ(gPlayer.renderThread.load(), nullptr);
     EXPECT_STREQ(GetSongTitle(), "");
@@ -327,28 +336,39 @@ TEST_F(PlayerDeviceTest, StartWhilePlayingReplacesTheSong) {
     EXPECT_EQ(gPlayer.song.patterns[0].rowCount, 32);
 }
 
+// Faults of the system services a start uses, switched on and off.
+void NoFault(bool) {}
+void NoDevice(bool on) {
+    WaveOutSetOpenResult(on ? MMSYSERR_BADDEVICEID : MMSYSERR_NOERROR);
+}
+void WriteRefused(bool on) {
+    WaveOutSetWriteResult(on ? MMSYSERR_ERROR : MMSYSERR_NOERROR);
+}
+
 TEST_F(PlayerDeviceTest, FailedStartsReturnNullAndLeaveThePlayerStopped) {
     struct Case {
         const char* what;
         std::string image;
-        MMRESULT openResult;
+        void (*fault)(bool on);
         uint32_t flags;
     } cases[] = {
-        {"no device", ToneModule(64), MMSYSERR_BADDEVICEID, PLAY_FROM_MEMORY},
-        {"not a module", std::string(400, 'x'), MMSYSERR_NOERROR, PLAY_FROM_MEMORY},
-        {"song ends in the pre-render", ToneModule(3, 1), MMSYSERR_NOERROR,
-         PLAY_FROM_MEMORY | PLAY_NO_LOOP},
-        {"missing file", "/nonexistent/linkmend.xm", MMSYSERR_NOERROR, PLAY_FROM_FILE},
-        {"missing resource", "NO_SUCH_TUNE", MMSYSERR_NOERROR, 0},
+        {"no device", ToneModule(64), NoDevice, PLAY_FROM_MEMORY},
+        {"write refused", ToneModule(64), WriteRefused, PLAY_FROM_MEMORY},
+        {"no thread", ToneModule(64), SetThreadCreationRefused, PLAY_FROM_MEMORY},
+        {"not a module", std::string(400, 'x'), NoFault, PLAY_FROM_MEMORY},
+        {"song ends in the pre-render", ToneModule(3, 1), NoFault, PLAY_FROM_MEMORY | PLAY_NO_LOOP},
+        {"missing file", "/nonexistent/linkmend.xm", NoFault, PLAY_FROM_FILE},
+        {"missing resource", "NO_SUCH_TUNE", NoFault, 0},
     };
     for (const Case& c : cases) {
-        WaveOutSetOpenResult(c.openResult);
+        c.fault(true);
         const void* source = c.image.c_str();
         EXPECT_EQ(PlayModule(source, c.image.size(), c.flags), nullptr) << c.what;
+        c.fault(false);
         EXPECT_EQ(WaveOutOpenDevices(), 0) << c.what;
+        EXPECT_EQ(gPlayer.device.load(), nullptr) << c.what;
         EXPECT_EQ(gPlayer.heap, nullptr) << c.what;
         EXPECT_EQ(gPlayer.renderThread.load(), nullptr) << c.what;
-        WaveOutSetOpenResult(MMSYSERR_NOERROR);
     }
 }
 

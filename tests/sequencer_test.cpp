@@ -3,8 +3,11 @@
 #include "envelopes.h"
 #include "sequencer.h"
 #include "song_builder.h"
+#include "xm_builder.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -282,6 +285,34 @@ TEST(RowTick, KeyOffSilencesAnInstrumentWithoutVolumeEnvelopeAndStartsTheFade) {
     EXPECT_EQ(VoiceOf().volume, 0);
     EXPECT_EQ(Trace(3, [] { return Ch().fadeoutVolume; }),
               (std::vector<int32_t>{64536 - 1000, 64536 - 2000, 64536 - 3000}));
+}
+
+// Through the loader, which keeps cell instruments up to the module's 150: instrument 150 is not
+// taken as the channel's instrument, but it restarts the current one (its sample's volume).
+TEST(RowTick, AnInstrumentAbove128RestartsTheCurrentInstrument) {
+    XmModulePlan plan = MinimalModule();
+    plan.channels = 1;
+    plan.instruments.resize(150);
+    XmSamplePlan quiet = RampSample8(100), loud = RampSample8(100);
+    quiet.volume = 20;
+    loud.volume = 50;
+    plan.instruments[0] = InstrumentWith({quiet});
+    plan.instruments[149] = InstrumentWith({loud});
+    plan.patterns = {PatternOf(2, {Cell{kNoteC4, 1, 0x10 + 40, 0, 0}, Cell{0, 150, 0, 0, 0}})};
+    ASSERT_TRUE(LoadPlan(plan));
+    ASSERT_EQ(CellAt(0, 1).instrument, 150);
+    StartSong();
+    RunTicks(6);
+    EXPECT_EQ(Ch().volume, 40);
+    RunTicks(1);
+    EXPECT_EQ(Ch().instrument, 0);
+    EXPECT_EQ(Ch().volume, 20);
+}
+
+TEST(SongBuilder, RefusesASeventeenthInstrument) {
+    NewSong();
+    for (int i = 0; i < 16; ++i) AddInstrument();
+    EXPECT_THROW(AddInstrument(), std::length_error);
 }
 
 TEST(RowTick, ASongWithoutInstrumentsPlaysSilenceOnItsNotes) {

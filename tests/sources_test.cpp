@@ -1,9 +1,11 @@
 // Module sources (memory, resource, file) and the player's private heap.
+#include "render_support.h"
 #include "sources.h"
 #include "test_paths.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #ifndef _WIN32
@@ -126,6 +128,25 @@ TEST(ResourceSource, AMissingResourceIsReportedAndReadsNothing) {
     EXPECT_EQ(std::string(buffer, 4), "****");
     gPlayer.activeSource.close();
 }
+
+#ifdef _WIN64
+// tune_module.dll is based above 4 GiB: the resource source must name its module by the whole
+// handle. The tune it holds plays as the same bytes play from memory.
+TEST(ResourceSource, AModuleAbove4GiBLoadsAndPlays) {
+    HMODULE module = LoadLibraryA("tune_module.dll");
+    ASSERT_NE(module, nullptr) << GetLastError();
+    ASSERT_NE(reinterpret_cast<uintptr_t>(module) >> 32, 0u) << module;
+    HRSRC resource = FindResourceA(module, "TUNE", MAKEINTRESOURCEA(10));
+    ASSERT_NE(resource, nullptr);
+    std::string image(static_cast<const char*>(LoadResource(module, resource)),
+                      SizeofResource(module, resource));
+    std::vector<int16_t> played =
+        RenderOfflineFrom("TUNE", reinterpret_cast<UINT_PTR>(module), 0, kBlockCount);
+    EXPECT_EQ(played, RenderOffline(image, kBlockCount));
+    EXPECT_TRUE(std::any_of(played.begin(), played.end(), [](int16_t s) { return s != 0; }));
+    FreeLibrary(module);
+}
+#endif
 
 TEST(FileSource, ReadsAndSeeksARealFile) {
     std::string path = SourcePath("tests/data/sixteen.bin");

@@ -1,8 +1,11 @@
 // Threads through the standard library behind the Win32 names: a thread handle is a HandleObject
 // that CloseHandle deletes; closing a thread that was never waited for lets it run on detached.
+// Tests can make thread creation fail, as it does on a system out of resources.
 #include "platform.h"
 #include "posix/handle_object.h"
+#include "posix/thread_control.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -14,6 +17,8 @@ namespace {
 
 const DWORD kWaitTimeout = 0x102;
 const DWORD kWaitFailed = 0xFFFFFFFFu;
+
+std::atomic<bool> gCreationRefused{false};
 
 // What the thread and its handle share: the handle may go first (detached thread).
 struct ThreadEnd {
@@ -40,7 +45,7 @@ ThreadObject* AsThread(HANDLE handle) {
 
 HANDLE CreateThread(void*, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
                     DWORD* threadId) {
-    if (start == nullptr) return nullptr;
+    if (start == nullptr || gCreationRefused) return nullptr;
     auto* object = new (std::nothrow) ThreadObject;
     if (object == nullptr) return nullptr;
     std::shared_ptr<ThreadEnd> end = object->end;
@@ -74,4 +79,8 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 void Sleep(DWORD milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void SetThreadCreationRefused(bool refused) {
+    gCreationRefused = refused;
 }

@@ -1,22 +1,32 @@
 // The stand-in wave output device: accepts the player's one format, plays one prepared header
 // (a looping header endlessly) from its waveOutWrite until waveOutReset, reports the bytes played
-// in real time or by a test-driven clock, and can capture what it plays.
+// in real time or by a test-driven clock, can capture what it plays, and can refuse to open or
+// to play.
 #include "platform.h"
 #include "posix/waveout_control.h"
 
 #include <chrono>
 #include <mutex>
+#include <ratio>
 #include <set>
 
 namespace {
 
 const MMRESULT kStillPlaying = 33; // WAVERR_STILLPLAYING
-const uint64_t kBytesPerSecond = 192000;
+const uint32_t kBytesPerSecond = 192000;
 const uint32_t kFrameBytes = 4;
+
+// Time is counted in thirds of a nanosecond, the coarsest unit in which both a nanosecond of the
+// system clock and the time of one byte (1/192000 s) are whole: the test clock then moves by
+// exact byte counts, and turning a time into bytes is a division alone, which cannot overflow
+// however long the device has played.
+using Ticks = std::chrono::duration<int64_t, std::ratio<1, 3000000000>>;
+using ByteTime = std::chrono::duration<int64_t, std::ratio<1, kBytesPerSecond>>;
 
 struct Device {
     WAVEHDR* playing = nullptr; // the header being played, null when stopped
-    std::chrono::steady_clock::time_point started;
+    bool testClock = false;     // plays by the test clock rather than real time
+    Ticks origin{};             // when its byte count was 0 (the write, less any head start)
     uint64_t startBytes = 0;    // the byte count at the write
     uint64_t playedBytes = 0;   // counted on from startBytes
     uint64_t capturedBytes = 0; // of playedBytes, already in the capture
@@ -26,8 +36,10 @@ struct WaveOut {
     std::mutex mutex;
     std::set<Device*> devices;
     bool testClock = false;
+    Ticks testTime{};            // moved only by WaveOutAdvance
     uint64_t nextStartBytes = 0; // for the next write only
     MMRESULT openResult = MMSYSERR_NOERROR;
+    MMRESULT writeResult = MMSYSERR_NOERROR;
     bool capturing = false;
     std::vector<int16_t> capture;
     uint32_t queries = 0;
@@ -45,6 +57,11 @@ Device* Find(WaveOut& state, HWAVEOUT handle) {
 
 bool Loops(const WAVEHDR& header) {
     return (header.dwFlags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+}
+
+Ticks Now(const WaveOut& state, bool testClock) {
+    if (testClock) return state.testTime;
+    return std::chrono::steady_clock::now().time_since_epoch();
 }
 
 // Moves the device's byte count to `played`, capturing the bytes in between. A header without
@@ -65,13 +82,12 @@ void PlayTo(WaveOut& state, Device& device, uint64_t played) {
         state.capture.push_back(samples[(device.capturedBytes % length) / 2]);
 }
 
-// In real time the position follows the clock, whole frames only.
+// The position follows the device's clock, whole frames only.
 void CatchUp(WaveOut& state, Device& device) {
-    if (device.playing == nullptr || state.testClock) return;
-    auto elapsed = std::chrono::steady_clock::now() - device.started;
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
-    uint64_t bytes = uint64_t(ns) * kBytesPerSecond / 1000000000u;
-    PlayTo(state, device, device.startBytes + bytes - bytes % kFrameBytes);
+    if (device.playing == nullptr) return;
+    Ticks elapsed = Now(state, device.testClock) - device.origin;
+    auto bytes = uint64_t(std::chrono::floor<ByteTime>(elapsed).count());
+    PlayTo(state, device, bytes - bytes % kFrameBytes);
 }
 
 // The checks of every call that takes a header: a device of this stand-in and a whole WAVEHDR.
@@ -122,10 +138,13 @@ MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, UINT size) {
     if (header->lpData == nullptr) return MMSYSERR_INVALPARAM;
     if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
     if (device->playing != nullptr) return MMSYSERR_ERROR; // one header at a time here
+    if (state.writeResult != MMSYSERR_NOERROR) return state.writeResult;
     header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
     device->playing = header;
-    device->started = std::chrono::steady_clock::now();
-    device->startBytes = device->playedBytes = device->capturedBytes = state.nextStartBytes;
+    device->testClock = state.testClock;
+    uint64_t start = state.nextStartBytes;
+    device->origin = Now(state, state.testClock) - ByteTime(static_cast<int64_t>(start));
+    device->startBytes = device->playedBytes = device->capturedBytes = start;
     state.nextStartBytes = 0;
     return MMSYSERR_NOERROR;
 }
@@ -185,8 +204,9 @@ void WaveOutUseTestClock(bool on) {
 uint32_t WaveOutAdvance(uint32_t bytes) {
     WaveOut& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
+    state.testTime += ByteTime(bytes);
     for (Device* device : state.devices)
-        if (device->playing != nullptr) PlayTo(state, *device, device->playedBytes + bytes);
+        if (device->testClock) CatchUp(state, *device);
     return state.queries;
 }
 
@@ -200,6 +220,12 @@ void WaveOutSetOpenResult(MMRESULT result) {
     WaveOut& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.openResult = result;
+}
+
+void WaveOutSetWriteResult(MMRESULT result) {
+    WaveOut& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.writeResult = result;
 }
 
 void WaveOutStartClockAt(uint64_t bytes) {

@@ -1,6 +1,7 @@
 // The player's life cycle across its two threads with the stand-in wave device: many starts and
-// stops, a stop racing the end of a song, pause and resume while playing, and the sound the
-// device plays compared sample for sample with an offline render.
+// stops, a stop racing the end of a song, the title and device read while songs end, pause and
+// resume while playing, and the sound the device plays compared sample for sample with an
+// offline render.
 #include "builtin_tune.h"
 #include "player.h"
 #include "posix/waveout_control.h"
@@ -26,7 +27,7 @@ template <typename Condition> bool WaitFor(Condition done) {
 }
 
 bool Stopped() {
-    return gPlayer.renderThread.load() == nullptr && gPlayer.device == nullptr &&
+    return gPlayer.renderThread.load() == nullptr && gPlayer.device.load() == nullptr &&
            gPlayer.heap == nullptr && WaveOutOpenDevices() == 0;
 }
 
@@ -37,11 +38,39 @@ class PlayerLifecycleTest : public ::testing::Test {
         WaveOutUseTestClock(false);
     }
 
-    // Test clock: plays one block more and waits until the render thread has seen it and
-    // refilled what it left (a position query after the one that saw the new position).
-    static void PlayOneBlock() {
-        uint32_t queries = WaveOutAdvance(kBlockBytes);
+    // Test clock: plays `count` blocks more at once and waits until the render thread has seen
+    // it and refilled what they left (a position query after the one that saw the new position).
+    static void PlayBlocks(int count = 1) {
+        uint32_t queries = WaveOutAdvance(count * kBlockBytes);
         ASSERT_TRUE(WaitFor([&] { return WaveOutPositionQueries() >= queries + 2; }));
+    }
+
+    // Plays the built-in tune on the test clock started `startBytes` into play, `steps` times
+    // `blocksPerStep` blocks, and compares what the device played with the offline render: every
+    // block was refilled once, in order, before the device came back to it, and the play time
+    // rose at every step.
+    static void PlayAndCompareWithTheOfflineRender(uint64_t startBytes, int steps,
+                                                   int blocksPerStep) {
+        WaveOutUseTestClock(true);
+        WaveOutStartClockAt(startBytes);
+        WaveOutStartCapture();
+        const void* tune = kBuiltinTune;
+        ASSERT_NE(PlayModule(tune, kBuiltinTuneSize, PLAY_FROM_MEMORY), nullptr);
+        uint32_t time = GetPlayTime();
+        for (int step = 0; step < steps; ++step) {
+            PlayBlocks(blocksPerStep);
+            ASSERT_GT(GetPlayTime(), time) << "step " << step;
+            time = GetPlayTime();
+        }
+        StopPlayback();
+        const uint32_t blocks = steps * blocksPerStep;
+        EXPECT_EQ(gPlayer.playCursor.u.cb, uint32_t(startBytes + blocks * kBlockBytes));
+        std::vector<int16_t> played = WaveOutTakeCapture();
+        std::string image(reinterpret_cast<const char*>(kBuiltinTune), kBuiltinTuneSize);
+        std::vector<int16_t> offline = RenderOffline(image, blocks);
+        ASSERT_EQ(played.size(), offline.size());
+        for (size_t i = 0; i < played.size(); ++i)
+            ASSERT_EQ(played[i], offline[i]) << "sample " << i << " of block " << i / 2048;
     }
 };
 
@@ -90,46 +119,54 @@ TEST_F(PlayerLifecycleTest, SongEndStopsOnTheRenderThreadAndALaterStopReturns) {
     EXPECT_EQ(WaveOutOpenDevices(), 1);
 }
 
+// The caller's thread reads the title and the device through the public calls while the render
+// thread ends each song and releases both (the ThreadSanitizer build checks the hand-over).
+TEST_F(PlayerLifecycleTest, TitleAndDeviceReadWhileSongsEndSeeTheSongOrNothing) {
+    std::string image = ToneModule(20, 1);
+    for (int song = 0; song < 5; ++song) {
+        void* result = PlayModule(image.data(), image.size(), PLAY_FROM_MEMORY | PLAY_NO_LOOP);
+        ASSERT_NE(result, nullptr);
+        auto& device = *static_cast<std::atomic<HWAVEOUT>*>(result);
+        EXPECT_STREQ(GetSongTitle(), "tone");
+        EXPECT_TRUE(WaitFor([&] {
+            std::string title = GetSongTitle();
+            EXPECT_TRUE(title == "tone" || title.empty()) << title;
+            return device.load() == nullptr;
+        }));
+        EXPECT_STREQ(GetSongTitle(), "");
+    }
+}
+
 TEST_F(PlayerLifecycleTest, PauseHoldsThePlayTimeAndResumeMovesItOn) {
     WaveOutUseTestClock(true);
     std::string image = ToneModule(64);
     ASSERT_NE(PlayModule(image.data(), image.size(), PLAY_FROM_MEMORY), nullptr);
-    for (int b = 0; b < 4; ++b) PlayOneBlock();
+    PlayBlocks(4);
     PausePlayback();
     uint32_t statsIndex = gPlayer.statsIndex;
-    for (int b = 0; b < 4; ++b) PlayOneBlock();
+    PlayBlocks(4);
     EXPECT_EQ(gPlayer.statsIndex, statsIndex) << "paused blocks do not move the read-outs";
     ResumePlayback();
     uint32_t time = GetPlayTime();
-    for (int b = 0; b < 4; ++b) PlayOneBlock();
+    PlayBlocks(4);
     EXPECT_GT(GetPlayTime(), time);
 }
 
-// What the device plays is what an offline render gives, block after block: every block was
-// refilled before the device came back to it. The device's clock starts one buffer (16 blocks)
-// before its 32-bit byte count wraps, as after 6.2 hours of play: across the wrap no block is
-// rendered twice or skipped, and the play time keeps rising.
+// The device's clock starts one buffer (16 blocks) before its 32-bit byte count wraps, as after
+// 6.2 hours of play: across the wrap no block is rendered twice or skipped.
 TEST_F(PlayerLifecycleTest, PlayedSoundEqualsTheOfflineRenderAcrossThePositionWrap) {
-    WaveOutUseTestClock(true);
-    WaveOutStartClockAt((uint64_t(1) << 32) - kOutputBytes);
-    WaveOutStartCapture();
-    const void* tune = kBuiltinTune;
-    ASSERT_NE(PlayModule(tune, kBuiltinTuneSize, PLAY_FROM_MEMORY), nullptr);
-    const int blocks = 160; // 3.4 s
-    uint32_t time = GetPlayTime();
-    for (int b = 0; b < blocks; ++b) {
-        PlayOneBlock();
-        ASSERT_GT(GetPlayTime(), time) << "block " << b;
-        time = GetPlayTime();
-    }
-    EXPECT_EQ(gPlayer.playCursor.u.cb, uint32_t(blocks * kBlockBytes - kOutputBytes));
-    StopPlayback();
-    std::vector<int16_t> played = WaveOutTakeCapture();
-    std::string image(reinterpret_cast<const char*>(kBuiltinTune), kBuiltinTuneSize);
-    std::vector<int16_t> offline = RenderOffline(image, blocks);
-    ASSERT_EQ(played.size(), offline.size());
-    for (size_t i = 0; i < played.size(); ++i)
-        ASSERT_EQ(played[i], offline[i]) << "sample " << i << " of block " << i / 2048;
+    PlayAndCompareWithTheOfflineRender((uint64_t(1) << 32) - kOutputBytes, 160, 1);
+}
+
+// 31 hours in, one buffer before the fifth wrap: a clock that long in keeps counting.
+TEST_F(PlayerLifecycleTest, PlayedSoundEqualsTheOfflineRenderAfterMoreThanADayOfPlay) {
+    PlayAndCompareWithTheOfflineRender((uint64_t(5) << 32) - kOutputBytes, 40, 1);
+}
+
+// The device runs five blocks ahead of the render thread at a time: the thread renders each
+// missing block once, in order, before it looks at the position again.
+TEST_F(PlayerLifecycleTest, ARenderThreadFiveBlocksBehindRendersEachMissingBlockOnce) {
+    PlayAndCompareWithTheOfflineRender(0, 20, 5);
 }
 
 } // namespace

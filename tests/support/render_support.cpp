@@ -7,6 +7,7 @@
 
 std::string ToneModule(uint16_t rows, uint8_t speed) {
     XmModulePlan plan = MinimalModule();
+    plan.name = "tone";
     plan.channels = 2;
     plan.tempo = speed;
     XmSamplePlan forward = RampSample8(1000);
@@ -26,8 +27,13 @@ std::string ToneModule(uint16_t rows, uint8_t speed) {
 }
 
 std::vector<int16_t> RenderOffline(const std::string& image, uint32_t blocks, uint32_t flags) {
+    return RenderOfflineFrom(image.data(), image.size(), flags | PLAY_FROM_MEMORY, blocks);
+}
+
+std::vector<int16_t> RenderOfflineFrom(const void* source, UINT_PTR parameter, uint32_t flags,
+                                       uint32_t blocks) {
     std::vector<int16_t> samples;
-    if (!StartOfflineRender(image.data(), image.size(), flags | PLAY_FROM_MEMORY)) return samples;
+    if (!StartOfflineRender(source, parameter, flags)) return samples;
     for (uint32_t b = 0; b < blocks; ++b) {
         uint32_t k = gPlayer.nextBlock;
         RenderBlock();

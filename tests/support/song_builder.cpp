@@ -5,6 +5,7 @@
 #include "sources.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -54,6 +55,8 @@ Sample& AddSample(Instrument& instrument, int slot, uint32_t frames) {
 
 Instrument& AddInstrument(uint32_t frames, uint8_t loopType) {
     Song& song = gPlayer.song;
+    if (song.instrumentCount == kInstrumentCapacity)
+        throw std::length_error("a built song holds at most 16 instruments");
     Instrument& instrument = song.instruments[song.instrumentCount++];
     Sample& sample = AddSample(instrument, 0, frames);
     sample.loopType = loopType;

@@ -24,8 +24,9 @@ inline uint8_t Fx(char letter) {
 void NewSong(uint32_t channels = 1, uint32_t patterns = 1, uint16_t rows = 64);
 
 // Adds instrument number instrumentCount + 1 with one sample of `frames` frames (a ramp of
-// values) mapped to every note. loopType 0 none, 1 forward, 2 ping-pong; a loop covers the
-// whole sample. Volume 64, panning 128, finetune 0, relative note 0.
+// values) mapped to every note; a song holds at most 16 (a 17th throws std::length_error).
+// loopType 0 none, 1 forward, 2 ping-pong; a loop covers the whole sample. Volume 64, panning
+// 128, finetune 0, relative note 0.
 Instrument& AddInstrument(uint32_t frames = 32, uint8_t loopType = 1);
 
 // Adds a sample of `frames` frames to slot `slot` of the instrument (no loop).
