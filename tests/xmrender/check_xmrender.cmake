@@ -53,13 +53,22 @@ expect_wav(${OUT}/stdout.wav 12000)
 
 # Once through with the no-loop end: whole blocks only, up to the block of the song's end.
 run(0 ${ROBUSTNESS}/test.xm ${OUT}/once.wav)
-expect("${err}" "duration: [0-9.]+ s \\(([0-9]+) frames\\)")
+expect("${err}" "duration: [0-9.]+ s \\(([0-9]+) frames\\), at the song's end\n")
 string(REGEX MATCH "\\(([0-9]+) frames" frames "${err}")
 math(EXPR remainder "${CMAKE_MATCH_1} % 1024")
 if(NOT remainder EQUAL 0 OR CMAKE_MATCH_1 EQUAL 0)
   message(FATAL_ERROR "once through gave ${CMAKE_MATCH_1} frames")
 endif()
 expect_wav(${OUT}/once.wav ${CMAKE_MATCH_1})
+
+# Once through a song whose only order breaks back to its start: it ends, sample-exact, at the
+# first tick of the row where it starts to repeat; --seconds still renders exactly that long.
+run(0 ${ROBUSTNESS}/ft2_k00_defaults.xm ${OUT}/repeat.wav)
+expect("${err}" "duration: 0.960 s \\(46080 frames\\), where the song starts to repeat\n$")
+expect_wav(${OUT}/repeat.wav 46080)
+run(0 --seconds 2.5 ${ROBUSTNESS}/ft2_k00_defaults.xm ${OUT}/seconds.wav)
+expect("${err}" "duration: 2.500 s \\(120000 frames\\)\n$")
+expect_wav(${OUT}/seconds.wav 120000)
 
 run(1 ${ROBUSTNESS}/f_load_xm_zero_samples.xm ${OUT}/bad.wav)
 expect("${err}" "^xmrender: [^\n]*f_load_xm_zero_samples.xm: not a module the player loads: [^\n]+\n$")

@@ -1,11 +1,13 @@
 // xmrender [--seconds N] [--volume V] (IN.xm | --builtin) OUT.wav: renders a module through the
 // player's RenderBlock into a WAV file (PCM, 48000 Hz, stereo, 16-bit) holding exactly the samples
-// the wave device would get. By default once through the song with the no-loop end, at most 30
-// minutes; --seconds renders exactly N seconds of the song looping as the program plays it.
-// OUT.wav "-" writes to standard output. Title, channels and duration go to standard error.
+// the wave device would get. By default once through the song: up to its no-loop end or to the
+// row where it starts to repeat itself, at most 30 minutes; --seconds renders exactly N seconds
+// of the song looping as the program plays it. OUT.wav "-" writes to standard output. Title,
+// channels, duration and why the render ended there go to standard error.
 #include "builtin_tune.h"
 #include "module_image.h"
 #include "player.h"
+#include "song_end.h"
 #include "sources.h"
 
 #include <cerrno>
@@ -168,6 +170,13 @@ bool WriteWav(const Options& options, const std::string& image, uint32_t flags, 
     return written;
 }
 
+// Why a once-through render ended where it did, for the duration line.
+const char* EndingText(SongEndKind kind) {
+    if (kind == SongEndKind::NoLoopEnd) return ", at the song's end";
+    if (kind == SongEndKind::Repeat) return ", where the song starts to repeat";
+    return ", capped at 30 minutes";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -178,9 +187,13 @@ int main(int argc, char** argv) {
     if (!ReadInput(options, image)) return 1;
     if (options.volume >= 0) SetPlayerVolume(static_cast<uint32_t>(options.volume));
     uint32_t flags = options.seconds > 0 ? 0 : PLAY_NO_LOOP;
-    uint64_t frames = options.seconds > 0 ? uint64_t(std::llround(options.seconds * kSampleRate))
-                                          : Render(image, flags, kLongestOnceThrough,
-                                                   [](const int16_t*, uint32_t) {});
+    uint64_t frames = uint64_t(std::llround(options.seconds * kSampleRate));
+    const char* ending = "";
+    if (options.seconds == 0) {
+        SongEnd end = FindSongEnd(image.data(), image.size(), kLongestOnceThrough);
+        frames = end.frames;
+        ending = EndingText(end.kind);
+    }
     if (!StartOfflineRender(image.data(), image.size(), flags | PLAY_FROM_MEMORY)) {
         std::fprintf(stderr, "xmrender: the module does not start\n");
         return 1;
@@ -189,8 +202,6 @@ int main(int argc, char** argv) {
     StopPlayback();
     if (!WriteWav(options, image, flags, frames)) return 1;
     std::fprintf(stderr, "duration: %.3f s (%llu frames)%s\n", double(frames) / kSampleRate,
-                 static_cast<unsigned long long>(frames),
-                 options.seconds == 0 && frames >= kLongestOnceThrough ? ", capped at 30 minutes"
-                                                                       : "");
+                 static_cast<unsigned long long>(frames), ending);
     return 0;
 }
