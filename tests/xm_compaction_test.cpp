@@ -27,7 +27,7 @@ std::string RoundTrip(const std::string& image, XmLayout layout, const std::stri
 // tracker name and a chunk behind the data.
 XmModulePlan NamedModule() {
     XmModulePlan plan = EveryFeatureModule();
-    plan.name = std::string("credits \x85 here\0\x01", 19);
+    plan.name = std::string("credits \x85 here\0\x01", 16);
     plan.trackerName = "SomeTracker 1.0";
     plan.instruments.push_back(InstrumentWith({RampSample8(300)}));
     for (size_t i = 0; i < plan.instruments.size(); ++i) {
@@ -132,4 +132,14 @@ TEST(XmCompaction, AModuleCutShortSaysHowManyBytesAreMissingAndWhatIsLost) {
     EXPECT_EQ(CutShortText(WalkXmFile(cut), cut.size()).substr(0, 60),
               "the file ends at least 140 bytes before its module does; los");
 }
+
+TEST(XmCompaction, AFileOfAnotherVersionIsNamedAsSuch) {
+    std::string image = WriteXm(MinimalModule());
+    EXPECT_EQ(RefusalText("a rule", WalkXmFile(image)), "a rule");
+    image[58] = 2; // version 1.02
+    EXPECT_EQ(
+        RefusalText("a rule", WalkXmFile(image)),
+        "the file is an XM of version 1.02, and only the version 1.04 layout is read (a rule)");
+}
+
 } // namespace

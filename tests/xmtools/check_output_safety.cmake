@@ -7,9 +7,11 @@ file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
 file(COPY_FILE ${ROBUSTNESS}/ft2_kxx.xm ${work}/song.xm)
 file(CREATE_LINK ${work}/song.xm ${work}/link.xm)
+file(CREATE_LINK ${work}/song.xm ${work}/symlink.xm SYMBOLIC)
 file(SHA256 ${work}/song.xm song)
 
-foreach(target ${work}/song.xm ${work}/../output-safety/song.xm ${work}/link.xm)
+foreach(target ${work}/song.xm ${work}/../output-safety/song.xm ${work}/link.xm
+               ${work}/symlink.xm)
   run(1 ${XMCOMPACT} ${work}/song.xm ${target})
   expect("${err}" "is the same file as IN, which it would destroy")
   run(1 ${XMCOMPACT} --expand ${work}/song.xm ${target})
@@ -36,7 +38,7 @@ foreach(kept out.xm out.wav)
 endforeach()
 file(GLOB left RELATIVE ${work} ${work}/*)
 list(SORT left)
-expect("${left}" "^link.xm;out.wav;out.xm;song.xm$")
+expect("${left}" "^link.xm;out.wav;out.xm;song.xm;symlink.xm$")
 
 # Standard output that cannot take the data: the render stops at the first failed write.
 execute_process(COMMAND ${XMRENDER} --seconds 21600 --builtin - OUTPUT_FILE /dev/full

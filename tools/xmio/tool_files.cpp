@@ -3,6 +3,7 @@
 #include "tool_files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -90,6 +91,10 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
 bool SyncToDisk(FILE* file) {
     return _commit(_fileno(file)) == 0;
 }
+
+std::string FinalName(const std::string& path) {
+    return path;
+}
 #else
 FILE* OpenFile(const std::string& path) {
     return std::fopen(path.c_str(), "rb");
@@ -134,6 +139,18 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
 
 bool SyncToDisk(FILE* file) {
     return fsync(fileno(file)) == 0 || errno == EINVAL;
+}
+
+// The file a symbolic link leads to, so that the new file replaces that file, as a write
+// through the link would, rather than the link itself.
+std::string FinalName(const std::string& path) {
+    struct stat link = {};
+    if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+    char* target = realpath(path.c_str(), nullptr);
+    if (target == nullptr) return path;
+    std::string resolved = target;
+    std::free(target);
+    return resolved;
 }
 #endif
 
@@ -182,8 +199,9 @@ bool OutputFile::Open(const std::string& path) {
         file_ = StandardStream(stdout);
         return true;
     }
+    path_ = FinalName(path);
     errno = 0;
-    file_ = CreateTemporary(path, temporary_);
+    file_ = CreateTemporary(path_, temporary_);
     if (file_ == nullptr) return Fail(SystemReason(errno != 0 ? errno : EIO));
     return true;
 }
