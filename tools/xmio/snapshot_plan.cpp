@@ -103,7 +103,7 @@ XmModulePlan PlanFromSnapshot(const ModuleSnapshot& module, XmLayout layout) {
 void KeepFileTexts(XmModulePlan& plan, const XmFileLayout& file, const std::string& bytes) {
     plan.name = file.moduleName;
     if (plan.layout != XmLayout::Standard) return;
-    if (file.standardId) plan.trackerName = file.trackerName;
+    if (HasText(file.trackerName)) plan.trackerName = file.trackerName;
     for (size_t i = 0; i < plan.instruments.size() && i < file.instrumentNames.size(); ++i) {
         XmInstrumentPlan& instrument = plan.instruments[i];
         instrument.name = file.instrumentNames[i];
@@ -124,7 +124,7 @@ std::string DroppedTexts(const XmModulePlan& plan, const XmFileLayout& file,
     }
     std::vector<std::string> dropped;
     std::string tracker = file.trackerName.substr(0, file.trackerName.find_last_not_of(" ") + 1);
-    if (file.standardId && HasText(tracker))
+    if (HasText(tracker))
         dropped.push_back("the tracker name \"" + tracker.substr(0, tracker.find('\0')) + "\"");
     if (instrumentNames) dropped.push_back(Counted(instrumentNames, "instrument name"));
     if (sampleNames) dropped.push_back(Counted(sampleNames, "sample name"));
