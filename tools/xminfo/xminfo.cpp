@@ -77,7 +77,7 @@ void Describe(const std::string& path, const ModuleSnapshot& module) {
 // and the lines about the files stay in file order when both go to one pipe.
 void Complain(const std::string& path, const std::string& what) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), what.c_str());
+    std::fprintf(stderr, "xminfo: %s: %s\n", path.c_str(), what.c_str());
 }
 
 bool Inform(const std::string& path) {
