@@ -3,9 +3,10 @@
 #   scripts/run.sh [SECONDS]
 # With a display it simply runs the program (with sound when a sound server answers). Without
 # one it runs it on a private Xvfb display with a private sound server, saves a picture of the
-# dialog with its title bar to BUILD/linkmend-dialog.png and the first SECONDS (default 6) of the
-# music it played to BUILD/linkmend-music.wav, prints where, then closes it with Esc. It writes
-# nothing outside BUILD; scripts/update-screenshot.sh refreshes the README's picture.
+# dialog with its title bar to BUILD/linkmend-dialog.png and the first SECONDS (a whole number
+# from 1 to 600, default 6) of the music it played to BUILD/linkmend-music.wav, prints where,
+# then closes it with Esc. The music is recorded as it plays, so that takes SECONDS and more.
+# It writes nothing outside BUILD; scripts/update-screenshot.sh refreshes the README's picture.
 # The program is BUILD/app/linkmend.exe with the RAS stand-in DLLs beside it (Wine's own RAS only
 # pretends), so either "Создать подключение" button shows the stand-in wizard and writes a real
 # phonebook entry. When it fails, the last line says why, starting "run.sh: ".
@@ -16,12 +17,27 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 source cmake/wine-env.sh
 source scripts/private-sound.sh
-seconds=${1:-6}
 
 fail() {
     echo "run.sh: $*" >&2
     exit 1
 }
+
+# The recording grows by 192,000 bytes a second; ten minutes stay well inside what the
+# showcase reads.
+longest=600
+case "${1:-}" in
+-h | --help)
+    sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'
+    exit 0
+    ;;
+esac
+seconds=${1:-6}
+if [ $# -gt 1 ] || [[ ! $seconds =~ ^[1-9][0-9]*$ ]] || [ "${#seconds}" -gt 3 ] ||
+    [ "$seconds" -gt "$longest" ]; then
+    echo "run.sh: SECONDS must be one whole number from 1 to $longest, not '$*'" >&2
+    exit 2
+fi
 
 scripts/setup.sh
 preset=win32

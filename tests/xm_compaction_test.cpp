@@ -1,5 +1,6 @@
 // Writing loaded modules out again: the compacted layout of the built-in module and the
 // standard layout both load into the same records as the module they came from.
+#include "file_layout.h"
 #include "module_snapshot.h"
 #include "snapshot_plan.h"
 #include "test_paths.h"
@@ -20,6 +21,31 @@ std::string RoundTrip(const std::string& image, XmLayout layout, const std::stri
     EXPECT_TRUE(LoadModuleImage(written.data(), written.size())) << name;
     EXPECT_EQ(FirstDifference(original, TakeSnapshot()), "") << name;
     return written;
+}
+
+// A module as a tracker leaves it: a title with a byte the player does not show, names, a
+// tracker name and a chunk behind the data.
+XmModulePlan NamedModule() {
+    XmModulePlan plan = EveryFeatureModule();
+    plan.name = std::string("credits \x85 here\0\x01", 16);
+    plan.trackerName = "SomeTracker 1.0";
+    plan.instruments.push_back(InstrumentWith({RampSample8(300)}));
+    for (size_t i = 0; i < plan.instruments.size(); ++i) {
+        plan.instruments[i].name = "instrument " + std::to_string(i + 1);
+        for (XmSamplePlan& sample : plan.instruments[i].samples) sample.name = "by someone";
+    }
+    plan.trailing = std::string("TEXT\x05\0\0\0hello", 13);
+    return plan;
+}
+
+// Loads `image` and writes it in `layout` with the texts it keeps.
+std::string Rewrite(const std::string& image, XmLayout layout, std::string* dropped = nullptr) {
+    EXPECT_TRUE(LoadModuleImage(image.data(), image.size()));
+    XmModulePlan plan = PlanFromSnapshot(TakeSnapshot(), layout);
+    XmFileLayout file = WalkXmFile(image);
+    KeepFileTexts(plan, file, image);
+    if (dropped != nullptr) *dropped = DroppedTexts(plan, file, image);
+    return WriteXm(plan);
 }
 
 TEST(XmCompaction, GeneratedModulesLoadTheSameInBothLayouts) {
@@ -55,8 +81,65 @@ TEST(XmCompaction, RobustnessModulesThatLoadRoundTrip) {
         std::string name = entry.path().filename().string();
         std::string compacted = RoundTrip(image, XmLayout::Compacted, name);
         RoundTrip(compacted, XmLayout::Standard, name);
+        XmFileLayout file = WalkXmFile(image);
+        if (!CutShortText(file, image.size()).empty()) continue; // names past the end are gone
+        XmFileLayout expanded = WalkXmFile(Rewrite(image, XmLayout::Standard));
+        EXPECT_EQ(expanded.instrumentNames, file.instrumentNames) << name;
+        EXPECT_EQ(expanded.sampleNames, file.sampleNames) << name;
     }
     EXPECT_GE(loaded, 50);
+}
+
+TEST(XmCompaction, StandardLayoutKeepsTheTextsTheCompactedOneNamesWhatItDrops) {
+    XmModulePlan plan = NamedModule();
+    std::string image = WriteXm(plan);
+    XmFileLayout original = WalkXmFile(image);
+    std::string dropped;
+    std::string compacted = Rewrite(image, XmLayout::Compacted, &dropped);
+    size_t samples = 0;
+    for (const XmInstrumentPlan& instrument : plan.instruments)
+        samples += instrument.samples.size();
+    EXPECT_EQ(dropped, "the tracker name \"SomeTracker 1.0\", " +
+                           std::to_string(plan.instruments.size()) + " instrument names, " +
+                           std::to_string(samples) +
+                           " sample names, 13 bytes behind the module's data (such as a song "
+                           "message)");
+    EXPECT_EQ(WalkXmFile(compacted).moduleName, original.moduleName);
+    for (const std::string& from : {image, compacted}) {
+        std::string expanded = Rewrite(from, XmLayout::Standard);
+        XmFileLayout file = WalkXmFile(expanded);
+        EXPECT_EQ(file.moduleName, original.moduleName);
+        EXPECT_EQ(file.trackerName == original.trackerName, from == image);
+        EXPECT_EQ(expanded.size() - file.dataEnd, from == image ? 13u : 0u);
+        EXPECT_EQ(file.instrumentNames == original.instrumentNames, from == image);
+        EXPECT_EQ(file.sampleNames == original.sampleNames, from == image);
+    }
+}
+
+TEST(XmCompaction, AModuleCutShortSaysHowManyBytesAreMissingAndWhatIsLost) {
+    XmModulePlan plan = EveryFeatureModule();
+    plan.instruments.push_back(InstrumentWith({RampSample8(300)}));
+    std::string image = WriteXm(plan);
+    std::string instrument = std::to_string(plan.instruments.size());
+    EXPECT_EQ(CutShortText(WalkXmFile(image), image.size()), "");
+    std::string cut = image.substr(0, image.size() - 100);
+    EXPECT_EQ(CutShortText(WalkXmFile(cut), cut.size()),
+              "the file ends 100 bytes before its module does; lost from the data of sample 1 of "
+              "instrument " +
+                  instrument + " on: 1 sample's data (played as silence or empty)");
+    // Into the instrument header: the sizes behind it are missing too.
+    cut = image.substr(0, image.size() - 300 - 40 - 100);
+    EXPECT_EQ(CutShortText(WalkXmFile(cut), cut.size()).substr(0, 60),
+              "the file ends at least 140 bytes before its module does; los");
+}
+
+TEST(XmCompaction, AFileOfAnotherVersionIsNamedAsSuch) {
+    std::string image = WriteXm(MinimalModule());
+    EXPECT_EQ(RefusalText("a rule", WalkXmFile(image)), "a rule");
+    image[58] = 2; // version 1.02
+    EXPECT_EQ(
+        RefusalText("a rule", WalkXmFile(image)),
+        "the file is an XM of version 1.02, and only the version 1.04 layout is read (a rule)");
 }
 
 } // namespace

@@ -20,6 +20,10 @@
 namespace {
 
 const DWORD kRate = 48000;
+// The raw recording of this many seconds stays far below the 4 GiB a file size word holds.
+const DWORD kLongestSeconds = 600;
+// How long the sound server may take beyond the music's own time to record it.
+const DWORD kRecordingSlackMs = 30000;
 
 bool WriteFile(const char* path, const std::string& bytes) {
     FILE* file = std::fopen(path, "wb");
@@ -127,7 +131,9 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
-    const DWORD seconds = static_cast<DWORD>(std::atoi(argv[4]));
+    const DWORD seconds = static_cast<DWORD>(std::strtoul(argv[4], nullptr, 10));
+    if (seconds == 0 || seconds > kLongestSeconds)
+        return Fail("SECONDS must be a whole number from 1 to %lu", kLongestSeconds);
     driver::Program program;
     if (!driver::Start(program)) {
         return Fail("cannot start %ls", driver::LinkmendPath().c_str());
@@ -149,7 +155,8 @@ int main(int argc, char** argv) {
     const bool pictured = SaveWindowPicture(dialog, argv[1]);
 
     // Let the music play until the recording holds the seconds wanted (or half a minute went
-    // by without sound: then there is no WAV).
+    // by without sound, or the recording fell half a minute behind the music: then there is no
+    // WAV).
     std::string raw;
     size_t from = std::string::npos;
     // The file is read only until the sound starts; after that its size tells (reading it all
@@ -167,7 +174,7 @@ int main(int argc, char** argv) {
                          GetFileAttributesExA(argv[2], GetFileExInfoStandard, &data);
                          return data.nFileSizeLow >= from + size_t(seconds) * kRate * 4;
                      },
-                     30000);
+                     seconds * 1000 + kRecordingSlackMs);
     raw = ReadWholeFile(argv[2]);
     const bool recorded = played && SaveSound(raw, from, seconds, argv[3]);
 
@@ -180,7 +187,10 @@ int main(int argc, char** argv) {
                 closed ? "yes" : "NO", exitCode);
     if (!pictured) return Fail("the picture of the dialog could not be saved to %s", argv[1]);
     if (!heard) return Fail("no music reached the sound server within 30 s");
-    if (!played) return Fail("the music stopped before %lu seconds were recorded", seconds);
+    if (!played) {
+        return Fail("the sound server recorded less than %lu seconds of music within %lu s",
+                    seconds, seconds + kRecordingSlackMs / 1000);
+    }
     if (!recorded) return Fail("the music could not be saved to %s", argv[3]);
     if (!closed) return Fail("Esc did not close linkmend.exe within %lu s", driver::kWaitMs / 1000);
     if (exitCode != 0) return Fail("linkmend.exe ended with exit code %lu after Esc", exitCode);

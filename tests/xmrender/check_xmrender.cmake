@@ -1,20 +1,5 @@
 # Runs xmrender the ways a user would and checks the files and messages it gives.
-function(run expected_code)
-  execute_process(COMMAND ${XMRENDER} ${ARGN} RESULT_VARIABLE code ERROR_VARIABLE err
-                  OUTPUT_VARIABLE output)
-  if(expected_code STREQUAL "0" AND NOT code STREQUAL "0")
-    message(FATAL_ERROR "xmrender ${ARGN}: exit ${code}: ${err}")
-  elseif(NOT expected_code STREQUAL "0" AND code STREQUAL "0")
-    message(FATAL_ERROR "xmrender ${ARGN}: succeeded but should not")
-  endif()
-  set(err "${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect text pattern)
-  if(NOT text MATCHES "${pattern}")
-    message(FATAL_ERROR "expected /${pattern}/ in: ${text}")
-  endif()
-endfunction()
+include(${TOOLS_CHECKS}/run_tool.cmake)
 
 function(expect_wav path frames)
   file(SIZE ${path} size)
@@ -42,17 +27,17 @@ function(expect_wav path frames)
   endif()
 endfunction()
 
-run(0 --seconds 1.5 --builtin ${OUT}/builtin.wav)
+run(0 ${XMRENDER} --seconds 1.5 --builtin ${OUT}/builtin.wav)
 expect("${err}" "title: Lanterns on the Wire\nchannels: 4\nduration: 1.500 s \\(72000 frames\\)")
 expect_wav(${OUT}/builtin.wav 72000)
 
-execute_process(COMMAND ${XMRENDER} --seconds 0.25 --volume 100 --builtin -
+execute_process(COMMAND ${XMRENDER} --seconds 0.25 --volume 64 --builtin -
                 OUTPUT_FILE ${OUT}/stdout.wav RESULT_VARIABLE code ERROR_QUIET)
 expect("${code}" "^0$")
 expect_wav(${OUT}/stdout.wav 12000)
 
 # Once through with the no-loop end: whole blocks only, up to the block of the song's end.
-run(0 ${ROBUSTNESS}/test.xm ${OUT}/once.wav)
+run(0 ${XMRENDER} ${ROBUSTNESS}/test.xm ${OUT}/once.wav)
 expect("${err}" "duration: [0-9.]+ s \\(([0-9]+) frames\\), at the song's end\n")
 string(REGEX MATCH "\\(([0-9]+) frames" frames "${err}")
 math(EXPR remainder "${CMAKE_MATCH_1} % 1024")
@@ -63,18 +48,16 @@ expect_wav(${OUT}/once.wav ${CMAKE_MATCH_1})
 
 # Once through a song whose only order breaks back to its start: it ends, sample-exact, at the
 # first tick of the row where it starts to repeat; --seconds still renders exactly that long.
-run(0 ${ROBUSTNESS}/ft2_k00_defaults.xm ${OUT}/repeat.wav)
+run(0 ${XMRENDER} ${ROBUSTNESS}/ft2_k00_defaults.xm ${OUT}/repeat.wav)
 expect("${err}" "duration: 0.960 s \\(46080 frames\\), where the song starts to repeat\n$")
 expect_wav(${OUT}/repeat.wav 46080)
-run(0 --seconds 2.5 ${ROBUSTNESS}/ft2_k00_defaults.xm ${OUT}/seconds.wav)
+run(0 ${XMRENDER} --seconds 2.5 ${ROBUSTNESS}/ft2_k00_defaults.xm ${OUT}/seconds.wav)
 expect("${err}" "duration: 2.500 s \\(120000 frames\\)\n$")
 expect_wav(${OUT}/seconds.wav 120000)
 
-run(1 ${ROBUSTNESS}/f_load_xm_zero_samples.xm ${OUT}/bad.wav)
+run(1 ${XMRENDER} ${ROBUSTNESS}/f_load_xm_zero_samples.xm ${OUT}/bad.wav)
 expect("${err}" "^xmrender: [^\n]*f_load_xm_zero_samples.xm: not a module the player loads: [^\n]+\n$")
-run(1 ${OUT}/no-such-file.xm ${OUT}/bad.wav)
-expect("${err}" "^xmrender: [^\n]*no-such-file.xm: cannot be read\n$")
-run(1 --builtin ${OUT}/no-such-dir/out.wav)
-expect("${err}" "xmrender: [^\n]*out.wav: cannot be written\n$")
-run(2 --seconds -3 --builtin ${OUT}/bad.wav)
-expect("${err}" "^usage: xmrender")
+run(1 ${XMRENDER} ${OUT}/no-such-file.xm ${OUT}/bad.wav)
+expect("${err}" "^xmrender: [^\n]*no-such-file.xm: cannot be read: No such file or directory\n$")
+run(1 ${XMRENDER} --builtin ${OUT}/no-such-dir/out.wav)
+expect("${err}" "xmrender: [^\n]*out.wav: cannot be written: No such file or directory\n$")

@@ -1,13 +1,34 @@
 // xminfo FILE...: prints what the player's loader makes of each XM file, or one line saying why
-// a file does not load. Exit status 1 when any file does not load.
+// a file does not load or what it lacks. Exit status 1 when any file does not load or is cut
+// short.
+#include "file_layout.h"
 #include "module_image.h"
 #include "module_snapshot.h"
+#include "tool_files.h"
+#include "tool_main.h"
+#include "tool_options.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 namespace {
+
+const char kHelp[] =
+    "Usage: xminfo [OPTION]... FILE...\n"
+    "Print what the player's own loader makes of each XM module FILE: title, layout, channels,\n"
+    "song length, patterns, instruments, samples, frequency table, tempo and BPM.\n"
+    "\n"
+    "A FILE of - is standard input (name a file called \"-\" as ./-).\n"
+    "A file that does not load gets one line on standard error naming the file and the rule it\n"
+    "breaks; a file that ends before its module does is listed, with one line on standard error\n"
+    "saying how many bytes are missing and what was lost.\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "      --version  print the version and exit\n"
+    "\n"
+    "Exit status: 0 when every file loads whole, 1 when any file does not load or is cut\n"
+    "short, 2 for a usage error.\n";
 
 const char* Layout(const uint8_t* header) {
     if (std::memcmp(header, "Extended Module: ", 17) == 0) return "standard";
@@ -34,9 +55,9 @@ SampleCounts CountSamples(const ModuleSnapshot& module) {
     return counts;
 }
 
-void Describe(const char* path, const ModuleSnapshot& module) {
+void Describe(const std::string& path, const ModuleSnapshot& module) {
     SampleCounts samples = CountSamples(module);
-    std::printf("%s\n", path);
+    std::printf("%s\n", path.c_str());
     std::printf("  title: \"%s\"\n", module.title.c_str());
     std::printf("  layout: %s\n", Layout(gPlayer.song.header));
     std::printf("  channels: %u\n", module.channelCount);
@@ -52,30 +73,43 @@ void Describe(const char* path, const ModuleSnapshot& module) {
     std::printf("  tempo: %u, BPM: %u\n", module.defaultTempo, module.defaultBpm);
 }
 
-bool Inform(const char* path) {
-    std::string bytes;
-    if (!ReadFileBytes(path, bytes)) {
-        std::fprintf(stderr, "%s: not loaded: the file cannot be read\n", path);
+// One line on standard error about `path`; standard output is flushed first so that a listing
+// and the lines about the files stay in file order when both go to one pipe.
+void Complain(const std::string& path, const std::string& what) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "xminfo: %s: %s\n", path.c_str(), what.c_str());
+}
+
+bool Inform(const std::string& path) {
+    std::string bytes, why;
+    if (!ReadInputFile(path, bytes, why)) {
+        Complain(path, "not loaded: " + why);
         return false;
     }
     LoadFailure outcome = ReadModuleImage(bytes.data(), bytes.size());
+    XmFileLayout layout = WalkXmFile(bytes);
     if (outcome != LoadFailure::None) {
-        std::fprintf(stderr, "%s: not loaded: %s\n", path, LoadFailureText(outcome));
+        Complain(path, "not loaded: " + RefusalText(LoadFailureText(outcome), layout));
         return false;
     }
     Describe(path, TakeSnapshot());
-    return true;
+    if (!VersionText(layout).empty()) Complain(path, "warning: " + VersionText(layout));
+    std::string cut = CutShortText(layout, bytes.size());
+    if (!cut.empty()) Complain(path, "cut short: " + cut);
+    std::fflush(stdout);
+    return cut.empty();
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: xminfo FILE...\n");
-        return 2;
-    }
-    bool allLoaded = true;
-    for (int i = 1; i < argc; ++i) allLoaded = Inform(argv[i]) && allLoaded;
+int ToolMain(int argc, char** argv) {
+    ToolSpec spec{"xminfo", kHelp, {}, {}};
+    CommandLine line;
+    int status = SplitCommandLine(argc, argv, spec, line);
+    if (status >= 0) return status;
+    if (line.files.empty()) return UsageError(spec.name, "no FILE given");
+    bool allWhole = true;
+    for (const std::string& path : line.files) allWhole = Inform(path) && allWhole;
     ReleaseModuleImage();
-    return allLoaded ? 0 : 1;
+    return allWhole ? 0 : 1;
 }

@@ -1,9 +1,9 @@
 // Loading a module image from memory with the player's own start steps.
 #include "module_image.h"
 #include "sources.h"
+#include "tool_files.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 int LoadModuleImage(const void* image, size_t size) {
@@ -59,20 +59,11 @@ const char* LoadFailureText(LoadFailure failure) {
 }
 
 bool ReadFileBytes(const char* path, std::string& bytes) {
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    bytes.clear();
-    char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    bool read = std::ferror(file) == 0;
-    std::fclose(file);
-    return read;
+    std::string why;
+    return ReadInputFile(path, bytes, why);
 }
 
 bool WriteFileBytes(const char* path, const std::string& bytes) {
-    FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    std::string why;
+    return WriteOutputFile(path, bytes, why);
 }

@@ -27,8 +27,10 @@ const char* LoadFailureText(LoadFailure failure);
 
 #include <string>
 
-// The whole contents of a file into `bytes`; false when it cannot be read.
+// The whole contents of a file into `bytes`; false when it cannot be read (tool_files.h says
+// why).
 bool ReadFileBytes(const char* path, std::string& bytes);
 
-// `bytes` as the whole contents of a file; false when it cannot be written.
+// `bytes` as the whole contents of a file, written whole or not at all; false when it cannot be
+// written.
 bool WriteFileBytes(const char* path, const std::string& bytes);

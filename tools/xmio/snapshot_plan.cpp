@@ -7,6 +7,10 @@ namespace {
 
 const uint8_t kPackedSample = 0xAD;
 
+std::string Counted(size_t count, const std::string& thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
 std::string EncodeFrames(const SampleSnapshot& sample) {
     const Sample& fields = sample.fields;
     if (fields.packing != kPackedSample)
@@ -94,4 +98,40 @@ XmModulePlan PlanFromSnapshot(const ModuleSnapshot& module, XmLayout layout) {
     for (const InstrumentSnapshot& instrument : module.instruments)
         plan.instruments.push_back(DescribeInstrument(instrument));
     return plan;
+}
+
+void KeepFileTexts(XmModulePlan& plan, const XmFileLayout& file, const std::string& bytes) {
+    plan.name = file.moduleName;
+    if (plan.layout != XmLayout::Standard) return;
+    if (HasText(file.trackerName)) plan.trackerName = file.trackerName;
+    for (size_t i = 0; i < plan.instruments.size() && i < file.instrumentNames.size(); ++i) {
+        XmInstrumentPlan& instrument = plan.instruments[i];
+        instrument.name = file.instrumentNames[i];
+        const std::vector<std::string>& names = file.sampleNames[i];
+        for (size_t k = 0; k < instrument.samples.size() && k < names.size(); ++k)
+            instrument.samples[k].name = names[k];
+    }
+    if (file.dataEnd < bytes.size()) plan.trailing = bytes.substr(file.dataEnd);
+}
+
+std::string DroppedTexts(const XmModulePlan& plan, const XmFileLayout& file,
+                         const std::string& bytes) {
+    if (plan.layout == XmLayout::Standard) return "";
+    int instrumentNames = 0, sampleNames = 0;
+    for (size_t i = 0; i < file.instrumentNames.size(); ++i) {
+        instrumentNames += HasText(file.instrumentNames[i]);
+        for (const std::string& name : file.sampleNames[i]) sampleNames += HasText(name);
+    }
+    std::vector<std::string> dropped;
+    std::string tracker = file.trackerName.substr(0, file.trackerName.find_last_not_of(" ") + 1);
+    if (HasText(tracker))
+        dropped.push_back("the tracker name \"" + tracker.substr(0, tracker.find('\0')) + "\"");
+    if (instrumentNames) dropped.push_back(Counted(instrumentNames, "instrument name"));
+    if (sampleNames) dropped.push_back(Counted(sampleNames, "sample name"));
+    if (file.dataEnd < bytes.size())
+        dropped.push_back(Counted(bytes.size() - file.dataEnd, "byte") +
+                          " behind the module's data (such as a song message)");
+    std::string text;
+    for (const std::string& item : dropped) text += (text.empty() ? "" : ", ") + item;
+    return text;
 }

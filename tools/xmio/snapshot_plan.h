@@ -1,6 +1,7 @@
 // Describing a loaded module as an XM image to write, in either layout.
 #pragma once
 
+#include "file_layout.h"
 #include "module_snapshot.h"
 #include "xm_writer.h"
 
@@ -9,3 +10,13 @@
 // sample frames encoded in the form each sample had. The module name carries the title; no
 // instrument or sample names.
 XmModulePlan PlanFromSnapshot(const ModuleSnapshot& module, XmLayout layout);
+
+// Puts into `plan` what the file the module came from stores beyond the records and what the
+// plan's layout can hold: the Module name bytes as stored in both layouts; in the standard layout
+// also the tracker name, the instrument and sample names and the bytes behind the module's data.
+void KeepFileTexts(XmModulePlan& plan, const XmFileLayout& file, const std::string& bytes);
+
+// Empty when the plan's layout keeps all of the file's texts; otherwise a list of what it drops,
+// such as "the tracker name \"FastTracker v2.00\", 12 instrument names, 30 sample names".
+std::string DroppedTexts(const XmModulePlan& plan, const XmFileLayout& file,
+                         const std::string& bytes);

@@ -41,7 +41,7 @@ void WriteHeader(std::string& out, const XmModulePlan& plan) {
     PutText(out, standard ? kIdText : "", 17);
     PutText(out, plan.name, 20);
     Put8(out, standard ? 0x1A : 0);
-    PutText(out, standard ? kTrackerName : "", 20);
+    PutText(out, !standard ? "" : plan.trackerName.empty() ? kTrackerName : plan.trackerName, 20);
     Put16(out, standard ? 0x0104 : 0);
     size_t storedOrders = standard ? 256 : plan.orders.size();
     uint32_t headerSize = plan.headerSize >= 0 ? uint32_t(plan.headerSize) : 20 + storedOrders;
@@ -94,7 +94,8 @@ void WriteEnvelopeSettings(std::string& out, const XmInstrumentPlan& instrument)
     Put16(out, instrument.fadeout);
 }
 
-void WriteSampleHeader(std::string& out, const XmSamplePlan& sample, uint32_t headerSize) {
+void WriteSampleHeader(std::string& out, const XmSamplePlan& sample, uint32_t headerSize,
+                       bool standard) {
     size_t start = out.size();
     Put32(out, sample.length);
     Put32(out, sample.loopStart);
@@ -105,6 +106,7 @@ void WriteSampleHeader(std::string& out, const XmSamplePlan& sample, uint32_t he
     Put8(out, sample.panning);
     Put8(out, uint8_t(sample.relativeNote));
     Put8(out, sample.packing);
+    PutText(out, standard ? sample.name : "", 22);
     out.resize(start + std::min<size_t>(headerSize, kLargestPadding));
 }
 
@@ -124,7 +126,8 @@ void WriteInstrument(std::string& out, const XmInstrumentPlan& instrument, XmLay
                                            : 18;
     size_t start = out.size();
     Put32(out, size);
-    out.append(23, '\0'); // name and type
+    PutText(out, standard ? instrument.name : "", 22);
+    Put8(out, 0); // type
     Put16(out, count);
     if (body || size >= 33) Put32(out, sampleHeaderSize);
     if (body) {
@@ -135,7 +138,7 @@ void WriteInstrument(std::string& out, const XmInstrumentPlan& instrument, XmLay
     }
     PadTo(out, start, size);
     for (const XmSamplePlan& sample : instrument.samples)
-        WriteSampleHeader(out, sample, sampleHeaderSize);
+        WriteSampleHeader(out, sample, sampleHeaderSize, standard);
     for (const XmSamplePlan& sample : instrument.samples) out.append(sample.data);
 }
 
@@ -166,7 +169,7 @@ std::string WriteXm(const XmModulePlan& plan) {
     for (const XmPatternPlan& pattern : plan.patterns) WritePattern(out, pattern);
     for (const XmInstrumentPlan& instrument : plan.instruments)
         WriteInstrument(out, instrument, plan.layout);
-    return out;
+    return out.append(plan.trailing);
 }
 
 std::string PackCells(const Cell* cells, size_t count) {

@@ -26,6 +26,7 @@ struct XmSamplePlan {
     int8_t relativeNote = 0;
     uint8_t packing = 0; // 0xAD: 4-bit packed data
     std::string data;    // the data bytes exactly as stored behind the headers
+    std::string name;    // Sample name (standard layout only), at most 22 bytes
 };
 
 struct XmEnvelopePlan {
@@ -43,6 +44,7 @@ struct XmInstrumentPlan {
     uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
     uint16_t fadeout = 0; // as stored: the loader doubles it
     std::vector<XmSamplePlan> samples;
+    std::string name; // Instrument name (standard layout only), at most 22 bytes
 };
 
 struct XmPatternPlan {
@@ -64,6 +66,8 @@ struct XmModulePlan {
     uint16_t flags = 1, tempo = 6, bpm = 125;
     std::vector<XmPatternPlan> patterns;
     std::vector<XmInstrumentPlan> instruments;
+    std::string trackerName; // standard layout only; empty = this writer's own name
+    std::string trailing;    // bytes behind the last sample's data, as another tracker left them
 };
 
 // The image the description stands for. Headers shorter than their size fields are padded with

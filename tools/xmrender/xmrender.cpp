@@ -2,13 +2,18 @@
 // player's RenderBlock into a WAV file (PCM, 48000 Hz, stereo, 16-bit) holding exactly the samples
 // the wave device would get. By default once through the song: up to its no-loop end or to the
 // row where it starts to repeat itself, at most 30 minutes; --seconds renders exactly N seconds
-// of the song looping as the program plays it. OUT.wav "-" writes to standard output. Title,
-// channels, duration and why the render ended there go to standard error.
+// of the song looping as the program plays it. IN.xm "-" reads standard input, OUT.wav "-"
+// writes to standard output. Title, channels, duration and why the render ended there go to
+// standard error.
 #include "builtin_tune.h"
+#include "file_layout.h"
 #include "module_image.h"
 #include "player.h"
 #include "song_end.h"
 #include "sources.h"
+#include "tool_files.h"
+#include "tool_main.h"
+#include "tool_options.h"
 
 #include <cerrno>
 #include <cmath>
@@ -18,11 +23,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace {
 
 const uint32_t kSampleRate = 48000;
@@ -30,56 +30,82 @@ const uint64_t kLongestOnceThrough = uint64_t(30) * 60 * kSampleRate;
 const double kLongestSeconds = 6 * 3600; // the RIFF sizes must fit 32 bits
 
 struct Options {
-    const char* input = nullptr;
-    const char* output = nullptr;
+    std::string input;
+    std::string output;
     bool builtin = false;
     double seconds = 0; // 0: once through the song
     long volume = -1;   // -1: not given
 };
 
-// The usage text on `stream`; returns `status` for main to return.
-int Usage(FILE* stream, int status) {
-    std::fprintf(stream, "usage: xmrender [--seconds N] [--volume V] (IN.xm | --builtin) OUT.wav\n"
-                         "       OUT.wav may be - for standard output\n");
-    return status;
-}
+const char kHelp[] =
+    "Usage: xmrender [--seconds N] [--volume V] (IN.xm | --builtin) OUT.wav\n"
+    "Render an XM module through the player's own render path into a WAV file: PCM, 48000 Hz,\n"
+    "stereo, 16-bit, exactly the samples the program sends to the wave device. Title, channels\n"
+    "and duration go to standard error.\n"
+    "\n"
+    "By default the song is rendered once through: up to where a song played without looping\n"
+    "ends, or to the first row where it starts to repeat itself (a break or jump back to a row\n"
+    "already played in the same state), at most 30 minutes; the duration line says which.\n"
+    "\n"
+    "      --builtin    render the program's built-in tune instead of IN.xm\n"
+    "      --seconds N  render exactly N seconds (above 0, at most 21600), the song looping\n"
+    "                   as the program plays it\n"
+    "      --volume V   the player's volume, a whole number from 0 (silent) to 64 (full, the\n"
+    "                   default); not linear: the output is 16/(80-V) of full, so 48 is half\n"
+    "  -h, --help       print this help and exit\n"
+    "      --version    print the version and exit\n"
+    "\n"
+    "IN.xm or OUT.wav of - is standard input or output (name a file called \"-\" as ./-).\n"
+    "OUT.wav may not be IN.xm (compared as files, not names); an existing OUT.wav is replaced\n"
+    "only once the new file is complete, and a failed write leaves no partial file.\n"
+    "\n"
+    "Exit status: 0 when OUT.wav was written, 1 when it was not, 2 for a usage error.\n";
 
-bool ParseNumber(const char* text, double& value) {
+bool ParseNumber(const std::string& text, double& value) {
     char* end = nullptr;
     errno = 0;
-    value = std::strtod(text, &end);
-    return errno == 0 && end != text && *end == 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end != text.c_str() && *end == 0;
 }
 
-bool ParseOptions(int argc, char** argv, Options& options) {
-    std::vector<const char*> files;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        double number = 0;
-        if (arg == "--builtin") {
-            options.builtin = true;
-        } else if ((arg == "--seconds" || arg == "--volume") && i + 1 < argc) {
-            if (!ParseNumber(argv[++i], number)) return false;
-            if (arg == "--seconds") {
-                if (!(number > 0 && number <= kLongestSeconds)) return false;
-                options.seconds = number;
-            } else {
-                if (!(number >= 0 && number <= 1e9) || number != long(number)) return false;
-                options.volume = long(number);
-            }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return false;
-        } else {
-            files.push_back(argv[i]);
-        }
+// One option's value into `options`; empty when it is valid, else why not.
+std::string TakeValue(const std::string& name, const std::string& text, Options& options) {
+    double number = 0;
+    bool parsed = ParseNumber(text, number);
+    if (name == "--seconds") {
+        if (!parsed || !(number > 0 && number <= kLongestSeconds))
+            return "--seconds '" + text + "': not a number of seconds above 0 and at most 21600";
+        options.seconds = number;
+    } else {
+        if (!parsed || !(number >= 0 && number <= 64) || number != std::floor(number))
+            return "--volume '" + text + "': not a whole number from 0 to 64";
+        options.volume = long(number);
     }
-    if (files.size() != (options.builtin ? 1u : 2u)) return false;
-    options.input = options.builtin ? nullptr : files[0];
-    options.output = files.back();
-    return true;
+    return "";
 }
 
-// The module image to render, or a line on standard error saying why there is none.
+// The command line into `options`; empty when it is complete and valid, else why not.
+std::string ParseOptions(const CommandLine& line, Options& options) {
+    for (const auto& option : line.options) {
+        if (option.first == "--builtin") {
+            options.builtin = true;
+            continue;
+        }
+        std::string fault = TakeValue(option.first, option.second, options);
+        if (!fault.empty()) return fault;
+    }
+    size_t wanted = options.builtin ? 1 : 2;
+    if (line.files.size() < wanted)
+        return line.files.empty() ? "no OUT.wav given" : "no OUT.wav given after IN.xm";
+    if (line.files.size() > wanted)
+        return options.builtin ? "IN.xm given with --builtin" : "more than IN.xm and OUT.wav given";
+    options.input = options.builtin ? "" : line.files[0];
+    options.output = line.files.back();
+    return "";
+}
+
+// The module image to render, or a line on standard error saying why there is none. A module
+// cut short is rendered as the player plays it, after a line saying what it lacks.
 bool ReadInput(const Options& options, std::string& image) {
     if (options.builtin) {
         if (kBuiltinTuneSize == 0) {
@@ -89,22 +115,29 @@ bool ReadInput(const Options& options, std::string& image) {
         image.assign(reinterpret_cast<const char*>(kBuiltinTune), kBuiltinTuneSize);
         return true;
     }
-    if (!ReadFileBytes(options.input, image)) {
-        std::fprintf(stderr, "xmrender: %s: cannot be read\n", options.input);
+    const char* in = options.input.c_str();
+    std::string why;
+    if (!ReadInputFile(options.input, image, why)) {
+        std::fprintf(stderr, "xmrender: %s: cannot be read: %s\n", in, why.c_str());
         return false;
     }
     LoadFailure outcome = ReadModuleImage(image.data(), image.size());
+    ReleaseModuleImage();
+    XmFileLayout layout = WalkXmFile(image);
     if (outcome != LoadFailure::None) {
-        std::fprintf(stderr, "xmrender: %s: not a module the player loads: %s\n", options.input,
-                     LoadFailureText(outcome));
+        std::fprintf(stderr, "xmrender: %s: not a module the player loads: %s\n", in,
+                     RefusalText(LoadFailureText(outcome), layout).c_str());
         return false;
     }
-    ReleaseModuleImage();
+    std::string cut = CutShortText(layout, image.size());
+    if (!cut.empty())
+        std::fprintf(stderr, "xmrender: %s: warning: cut short: %s\n", in, cut.c_str());
     return true;
 }
 
 // Renders up to `limit` frames from the start of the song, handing each block's samples to
-// `sink` (when given); returns the frames rendered. A no-loop song ends at its end-of-song stop.
+// `sink`, which answers false to end the render at once; returns the frames rendered (and
+// handed on). A no-loop song ends at its end-of-song stop.
 template <typename Sink>
 uint64_t Render(const std::string& image, uint32_t flags, uint64_t limit, Sink sink) {
     if (!StartOfflineRender(image.data(), image.size(), flags | PLAY_FROM_MEMORY)) return 0;
@@ -114,7 +147,7 @@ uint64_t Render(const std::string& image, uint32_t flags, uint64_t limit, Sink s
         RenderBlock();
         if (gPlayer.heap == nullptr) break;
         uint64_t take = limit - frames < uint64_t(kBlockFrames) ? limit - frames : kBlockFrames;
-        sink(gPlayer.outputBuffer + k * kBlockFrames * 2, static_cast<uint32_t>(take));
+        if (!sink(gPlayer.outputBuffer + k * kBlockFrames * 2, static_cast<uint32_t>(take))) break;
         frames += take;
     }
     StopPlayback();
@@ -142,31 +175,26 @@ std::string WavHeader(uint64_t frames) {
     return header;
 }
 
-FILE* OpenOutput(const char* path) {
-    if (std::strcmp(path, "-") != 0) return std::fopen(path, "wb");
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-    return stdout;
-}
-
 // Writes the WAV: the header, then the frames rendered a second time (the render is the same
-// every time, so the first pass gave the length).
+// every time, so the first pass gave the length). The file takes its name only when complete;
+// the first failed write ends the render and removes what was written.
 bool WriteWav(const Options& options, const std::string& image, uint32_t flags, uint64_t frames) {
-    FILE* out = OpenOutput(options.output);
-    if (out == nullptr) {
-        std::fprintf(stderr, "xmrender: %s: cannot be written\n", options.output);
-        return false;
-    }
+    OutputFile out;
     std::string bytes = WavHeader(frames);
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    Render(image, flags, frames, [&](const int16_t* samples, uint32_t count) {
-        bytes.clear();
-        for (uint32_t i = 0; i < count * 2; ++i) PutLe(bytes, static_cast<uint16_t>(samples[i]), 2);
-        written = written && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    });
-    written = (out == stdout ? std::fflush(out) == 0 : std::fclose(out) == 0) && written;
-    if (!written) std::fprintf(stderr, "xmrender: %s: cannot be written\n", options.output);
+    bool written = out.Open(options.output) && out.Write(bytes.data(), bytes.size());
+    if (written) {
+        uint64_t rendered =
+            Render(image, flags, frames, [&](const int16_t* samples, uint32_t count) {
+                bytes.clear();
+                for (uint32_t i = 0; i < count * 2; ++i)
+                    PutLe(bytes, static_cast<uint16_t>(samples[i]), 2);
+                return out.Write(bytes.data(), bytes.size());
+            });
+        written = rendered == frames && out.Commit();
+    }
+    if (!written)
+        std::fprintf(stderr, "xmrender: %s: cannot be written: %s\n", options.output.c_str(),
+                     out.Why().empty() ? "the render stopped early" : out.Why().c_str());
     return written;
 }
 
@@ -179,10 +207,19 @@ const char* EndingText(SongEndKind kind) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int ToolMain(int argc, char** argv) {
+    ToolSpec spec{"xmrender", kHelp, {"--builtin"}, {"--seconds", "--volume"}};
+    CommandLine line;
+    int status = SplitCommandLine(argc, argv, spec, line);
+    if (status >= 0) return status;
     Options options;
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return Usage(stdout, 0);
-    if (!ParseOptions(argc, argv, options)) return Usage(stderr, 2);
+    std::string fault = ParseOptions(line, options);
+    if (!fault.empty()) return UsageError(spec.name, fault);
+    if (!options.builtin && SameFile(options.input, options.output)) {
+        std::fprintf(stderr, "xmrender: %s: is the same file as IN.xm, which it would destroy\n",
+                     options.output.c_str());
+        return 1;
+    }
     std::string image;
     if (!ReadInput(options, image)) return 1;
     if (options.volume >= 0) SetPlayerVolume(static_cast<uint32_t>(options.volume));
