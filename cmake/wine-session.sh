@@ -32,6 +32,12 @@ stop() {
 case "$action" in
 start)
     stop # what an interrupted run left behind
+    # An i686 tree's programs cannot run here at all: no prefix is made for them.
+    if [ "${LINKMEND_WINE_MACHINE:-}" = i686 ] && reason=$(linkmend_no_32bit_reason) &&
+        [ -n "$reason" ]; then
+        echo "skipped: the tree's programs are 32-bit and $reason"
+        exit 77
+    fi
     WINEPREFIX=$(linkmend_wine_prefix "$build")
     if [ -z "${DISPLAY:-}" ]; then
         linkmend_start_xvfb

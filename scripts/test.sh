@@ -60,6 +60,44 @@ count_ctest() {
     done
 }
 
+# A check marked "test.sh: beside the Windows tests" keeps to one core; it runs in the background
+# while the last Windows preset's tests run (they mostly wait for Wine), and is counted after it.
+beside=()
+if [ $# -eq 0 ]; then
+    for check in scripts/test.d/*.sh; do
+        if [ -x "$check" ] && grep -q '^# test.sh: beside the Windows tests' "$check"; then
+            beside+=("$check")
+        fi
+    done
+fi
+declare -A beside_pid beside_start
+start_beside() {
+    local check
+    for check in "${beside[@]}"; do
+        beside_start[$check]=$(date +%s)
+        "$check" >"$log_dir/$(basename "$check").log" 2>&1 &
+        beside_pid[$check]=$!
+    done
+}
+
+# One check's outcome: its exit status and when it started.
+report_check() {
+    local check=$1 status=$2 t0=$3
+    if [ "$status" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "   passed in $(($(date +%s) - t0)) s"
+    else
+        failed=$((failed + 1))
+        echo "   FAILED; the end of the log:"
+        tail -30 "$log_dir/$(basename "$check").log"
+    fi
+}
+
+last_windows=
+for preset in "${presets[@]}"; do
+    case "$preset" in win*) last_windows=$preset ;; esac
+done
+
 for preset in "${presets[@]}"; do
     echo "== $preset: configure and build"
     t0=$(date +%s)
@@ -72,6 +110,10 @@ for preset in "${presets[@]}"; do
     fi
     echo "   built in $(($(date +%s) - t0)) s"
     echo "== $preset: test"
+    if [ "$preset" = "$last_windows" ] && [ ${#beside[@]} -gt 0 ]; then
+        echo "   beside it: ${beside[*]##*/}"
+        start_beside
+    fi
     ctest --preset "$preset" 2>&1 | tee "$log_dir/$preset-test.log" |
         grep -E 'tests passed|\*\*\*Failed|Failed  |Not Run|Timeout|Exception' || true
     count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
@@ -82,15 +124,14 @@ if [ $# -eq 0 ]; then
     for check in scripts/test.d/*.sh; do
         [ -x "$check" ] || continue
         echo "== $(basename "$check")"
-        t0=$(date +%s)
-        if "$check" >"$log_dir/$(basename "$check").log" 2>&1; then
-            passed=$((passed + 1))
-            echo "   passed in $(($(date +%s) - t0)) s"
-        else
-            failed=$((failed + 1))
-            echo "   FAILED; the end of the log:"
-            tail -30 "$log_dir/$(basename "$check").log"
+        if [ -n "${beside_pid[$check]:-}" ]; then
+            wait "${beside_pid[$check]}"
+            report_check "$check" $? "${beside_start[$check]}"
+            continue
         fi
+        t0=$(date +%s)
+        "$check" >"$log_dir/$(basename "$check").log" 2>&1
+        report_check "$check" $? "$t0"
     done
 fi
 
