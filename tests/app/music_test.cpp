@@ -27,7 +27,9 @@ const int kSkipFrames = 3 * kRate;
 const int kSkipFrames = kRate / 2;
 #endif
 const int kCompareFrames = 3 * kRate + kRate / 2;
-const int kLatestFrames = 3 * kRate; // the last compared stretch starts this much after the first
+// The last compared stretch starts this much after the first: far enough that the two do not
+// overlap, so that one hiccup of the sound path, wherever it falls, leaves a stretch to compare.
+const int kLatestFrames = 2 * kCompareFrames;
 // How far the sound may be behind or ahead of the recording's clock at the compared part: the
 // recorder may start late, and start-up hiccups on a busy machine shift the sound.
 const int kSearchFrames = 3 * kRate;
