@@ -104,11 +104,23 @@ linkmend_copy_prefix() {
 # and the desktop (brought up by asking for the desktop window). None of them gets the caller's
 # output: a program that outlived a test while holding its pipes would keep the test running.
 linkmend_start_server() {
-    wineserver -p </dev/null >/dev/null 2>&1
-    linkmend_wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || {
-        echo "Wine could not start rundll32.exe in $WINEPREFIX"
-        return 1
-    }
+    local log=$WINEPREFIX/.linkmend-start.log status=0
+    wineserver -p </dev/null >"$log" 2>&1 &&
+        linkmend_wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >>"$log" 2>&1 ||
+        status=$?
+    [ "$status" -eq 0 ] && return 0
+    echo "Wine could not start rundll32.exe in $WINEPREFIX (exit status $status):" \
+        "$(tail -3 "$log" | tr -d '\r' | tr '\n' ' ')"
+    return 1
+}
+
+# Ends the current WINEPREFIX's wineserver and every program it serves, and waits until the server
+# is gone. Wine names a server's socket folder after the prefix's inode, and a prefix made right
+# after this one is removed can get the same inode: while the old server is still ending, the new
+# prefix's first program would find its socket and fail to start.
+linkmend_stop_server() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
 }
 
 # Makes the current WINEPREFIX, a copy whose wineserver has not started yet, report a Windows

@@ -38,7 +38,7 @@ if [ -n "${LINKMEND_WINVER:-}" ] || [ "${LINKMEND_FRESH_PREFIX:-0}" = 1 ] ||
     private=$(mktemp -d "$build/wine/run.XXXXXX")
     linkmend_copy_prefix "$WINEPREFIX" "$private"
     WINEPREFIX=$private
-    cleanup=("WINEPREFIX=$private wineserver -k 2>/dev/null; rm -rf '$private'" "${cleanup[@]}")
+    cleanup=("WINEPREFIX=$private linkmend_stop_server; rm -rf '$private'" "${cleanup[@]}")
     if [ -n "${LINKMEND_WINVER:-}" ]; then linkmend_set_winver "$LINKMEND_WINVER"; fi
     if [ -n "${LINKMEND_PREFIX_SETUP:-}" ]; then bash "$LINKMEND_PREFIX_SETUP"; fi
     linkmend_start_server

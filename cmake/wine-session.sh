@@ -19,7 +19,7 @@ session=$build/wine/session
 
 stop() {
     if [ -f "$build/wine/prefix/.linkmend-ready" ]; then
-        WINEPREFIX=$build/wine/prefix wineserver -k 2>/dev/null || true
+        WINEPREFIX=$build/wine/prefix linkmend_stop_server
     fi
     if [ -f "$session" ]; then
         local display pid

@@ -85,7 +85,7 @@ picture=$build/linkmend-dialog.png
 music=$build/linkmend-music.wav
 bitmap=$build/linkmend-dialog.bmp
 cleanup() {
-    wineserver -k 2>/dev/null || true
+    linkmend_stop_server
     linkmend_stop_pulse
     [ -n "${LINKMEND_XVFB_PID:-}" ] && kill "$LINKMEND_XVFB_PID" 2>/dev/null
     rm -f "$bitmap"

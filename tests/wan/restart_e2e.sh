@@ -22,7 +22,7 @@ WINEPREFIX=$(mktemp -d "$build/wine/restart.XXXXXX")
 work=$(mktemp -d) # the driver's steps and the trace; LINKMEND_KEEP_WORK=1 keeps them
 finish() {
     local rc=$?
-    wineserver -k 2>/dev/null || true
+    linkmend_stop_server
     rm -rf "$WINEPREFIX"
     [ -n "${LINKMEND_KEEP_WORK:-}" ] || rm -rf "$work"
     if [ -n "${LINKMEND_XVFB_PID:-}" ]; then kill "$LINKMEND_XVFB_PID" 2>/dev/null || true; fi
