@@ -57,18 +57,22 @@ linkmend_wine() {
 }
 
 # Prints the build tree's prefix, creating it once (under a lock, so parallel runs wait for it).
-# The prefix counts as made only after its wineserver has written everything out and ended.
+# The prefix counts as made only after its wineserver has written everything out and ended. A
+# still copy of it, BUILD/wine/template, is made then too: throwaway prefixes are copied from
+# that, since the prefix itself changes under a running server (which rewrites its registry
+# files while a copy would read them).
 linkmend_wine_prefix() {
     mkdir -p "$1/wine"
     # Wine takes only an absolute prefix path.
-    local build prefix
+    local build prefix template
     build=$(cd "$1" && pwd)
     prefix=$build/wine/prefix
-    if [ ! -f "$prefix/.linkmend-ready" ]; then
+    template=$build/wine/template
+    if [ ! -f "$template/.linkmend-ready" ]; then
         (
             flock 9
-            if [ ! -f "$prefix/.linkmend-ready" ]; then
-                rm -rf "$prefix"
+            if [ ! -f "$template/.linkmend-ready" ]; then
+                rm -rf "$prefix" "$template"
                 WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
                     linkmend_wine wineboot -i >/dev/null 2>&1
                 mkdir -p "$prefix/drive_c/windows/Fonts"
@@ -80,7 +84,8 @@ linkmend_wine_prefix() {
                 WINEPREFIX=$prefix WINEDEBUG=-all linkmend_wine reg add \
                     'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
                 WINEPREFIX=$prefix wineserver -w
-                touch "$prefix/.linkmend-ready"
+                linkmend_copy_prefix "$prefix" "$template"
+                touch "$prefix/.linkmend-ready" "$template/.linkmend-ready"
             fi
         ) 9>"$build/wine/prefix.lock"
     fi

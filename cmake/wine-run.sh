@@ -2,7 +2,7 @@
 # Runs a Windows program under Wine for the build tree given first:
 #   wine-run.sh BUILD_DIR PROGRAM.exe [ARGS...]
 # The build tree owns one Wine prefix (made on first use, then reused), served during a test run
-# by the session's wineserver (wine-session.sh). WINEDEBUG is quiet; without a display the
+# by the session's wineserver (wine-session.sh), and a still copy of it for throwaway prefixes. WINEDEBUG is quiet; without a display the
 # session's display is used, or an Xvfb for this run. LINKMEND_WINVER (win2k, winxp, win2003,
 # vista, win7, win10) runs the program in a throwaway copy of the prefix that reports that
 # Windows version; LINKMEND_FRESH_PREFIX=1 asks for a throwaway copy without changing the version.
@@ -36,7 +36,7 @@ fi
 if [ -n "${LINKMEND_WINVER:-}" ] || [ "${LINKMEND_FRESH_PREFIX:-0}" = 1 ] ||
     [ -n "${LINKMEND_PREFIX_SETUP:-}" ]; then
     private=$(mktemp -d "$build/wine/run.XXXXXX")
-    linkmend_copy_prefix "$WINEPREFIX" "$private"
+    linkmend_copy_prefix "$build/wine/template" "$private"
     WINEPREFIX=$private
     cleanup=("WINEPREFIX=$private linkmend_stop_server; rm -rf '$private'" "${cleanup[@]}")
     if [ -n "${LINKMEND_WINVER:-}" ]; then linkmend_set_winver "$LINKMEND_WINVER"; fi

@@ -29,7 +29,7 @@ finish() {
     exit $rc
 }
 trap finish EXIT
-linkmend_copy_prefix "$base" "$WINEPREFIX"
+linkmend_copy_prefix "$(dirname "$base")/template" "$WINEPREFIX"
 linkmend_use_display "$build"
 
 marker="$WINEPREFIX/drive_c/linkmend-restarted.txt"
