@@ -83,13 +83,13 @@ int Convert(const std::string& in, const std::string& out, XmLayout to) {
 } // namespace
 
 int ToolMain(int argc, char** argv) {
-    ToolSpec spec{"xmcompact", kHelp, {"--expand"}, {}};
+    ToolDescription tool{"xmcompact", kHelp, {"--expand"}, {}};
     CommandLine line;
-    int status = SplitCommandLine(argc, argv, spec, line);
+    int status = SplitCommandLine(argc, argv, tool, line);
     if (status >= 0) return status;
     if (line.files.size() < 2)
-        return UsageError(spec.name, line.files.empty() ? "no IN and OUT given" : "no OUT given");
-    if (line.files.size() > 2) return UsageError(spec.name, "more than IN and OUT given");
+        return UsageError(tool.name, line.files.empty() ? "no IN and OUT given" : "no OUT given");
+    if (line.files.size() > 2) return UsageError(tool.name, "more than IN and OUT given");
     return Convert(line.files[0], line.files[1],
                    line.options.empty() ? XmLayout::Compacted : XmLayout::Standard);
 }

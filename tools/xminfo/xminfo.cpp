@@ -103,11 +103,11 @@ bool Inform(const std::string& path) {
 } // namespace
 
 int ToolMain(int argc, char** argv) {
-    ToolSpec spec{"xminfo", kHelp, {}, {}};
+    ToolDescription tool{"xminfo", kHelp, {}, {}};
     CommandLine line;
-    int status = SplitCommandLine(argc, argv, spec, line);
+    int status = SplitCommandLine(argc, argv, tool, line);
     if (status >= 0) return status;
-    if (line.files.empty()) return UsageError(spec.name, "no FILE given");
+    if (line.files.empty()) return UsageError(tool.name, "no FILE given");
     bool allWhole = true;
     for (const std::string& path : line.files) allWhole = Inform(path) && allWhole;
     ReleaseModuleImage();

@@ -13,34 +13,34 @@ bool Among(const std::vector<std::string>& names, const std::string& name) {
 }
 
 // One option at argv[i] (i moves past its value); -1 to go on, else the exit status.
-int TakeOption(int argc, char** argv, int& i, const ToolSpec& spec, CommandLine& line) {
+int TakeOption(int argc, char** argv, int& i, const ToolDescription& tool, CommandLine& line) {
     std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") {
-        std::fputs(spec.help, stdout);
+        std::fputs(tool.help, stdout);
         return 0;
     }
     if (argument == "--version") {
-        std::printf("%s (linkmend) %s\n", spec.name, kVersion);
+        std::printf("%s (linkmend) %s\n", tool.name, kVersion);
         return 0;
     }
     size_t equals = argument.find('=');
     std::string name = argument.substr(0, equals);
-    if (Among(spec.flags, argument)) {
+    if (Among(tool.flags, argument)) {
         line.options.emplace_back(argument, "");
-    } else if (Among(spec.valued, name) && equals != std::string::npos) {
+    } else if (Among(tool.valued, name) && equals != std::string::npos) {
         line.options.emplace_back(name, argument.substr(equals + 1));
-    } else if (Among(spec.valued, name)) {
-        if (i + 1 >= argc) return UsageError(spec.name, "option " + name + " needs a value");
+    } else if (Among(tool.valued, name)) {
+        if (i + 1 >= argc) return UsageError(tool.name, "option " + name + " needs a value");
         line.options.emplace_back(name, argv[++i]);
     } else {
-        return UsageError(spec.name, "unknown option '" + argument + "'");
+        return UsageError(tool.name, "unknown option '" + argument + "'");
     }
     return -1;
 }
 
 } // namespace
 
-int SplitCommandLine(int argc, char** argv, const ToolSpec& spec, CommandLine& line) {
+int SplitCommandLine(int argc, char** argv, const ToolDescription& tool, CommandLine& line) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
@@ -49,7 +49,7 @@ int SplitCommandLine(int argc, char** argv, const ToolSpec& spec, CommandLine& l
         } else if (argument == "--") {
             optionsEnded = true;
         } else {
-            int status = TakeOption(argc, argv, i, spec, line);
+            int status = TakeOption(argc, argv, i, tool, line);
             if (status >= 0) return status;
         }
     }

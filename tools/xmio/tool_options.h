@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct ToolSpec {
+struct ToolDescription {
     const char* name;                // "xmrender"
     const char* help;                // the full --help text
     std::vector<std::string> flags;  // options without a value, such as "--expand"
@@ -21,7 +21,7 @@ struct CommandLine {
 // Splits the command line. Returns -1 when the tool goes on with `line`; otherwise the exit
 // status to end with, after printing the help or the version on standard output (0) or a usage
 // error on standard error (2).
-int SplitCommandLine(int argc, char** argv, const ToolSpec& spec, CommandLine& line);
+int SplitCommandLine(int argc, char** argv, const ToolDescription& tool, CommandLine& line);
 
 // Prints "NAME: MESSAGE" and the hint to --help on standard error; returns 2.
 int UsageError(const char* tool, const std::string& message);

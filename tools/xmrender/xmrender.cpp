@@ -208,13 +208,13 @@ const char* EndingText(SongEndKind kind) {
 } // namespace
 
 int ToolMain(int argc, char** argv) {
-    ToolSpec spec{"xmrender", kHelp, {"--builtin"}, {"--seconds", "--volume"}};
+    ToolDescription tool{"xmrender", kHelp, {"--builtin"}, {"--seconds", "--volume"}};
     CommandLine line;
-    int status = SplitCommandLine(argc, argv, spec, line);
+    int status = SplitCommandLine(argc, argv, tool, line);
     if (status >= 0) return status;
     Options options;
     std::string fault = ParseOptions(line, options);
-    if (!fault.empty()) return UsageError(spec.name, fault);
+    if (!fault.empty()) return UsageError(tool.name, fault);
     if (!options.builtin && SameFile(options.input, options.output)) {
         std::fprintf(stderr, "xmrender: %s: is the same file as IN.xm, which it would destroy\n",
                      options.output.c_str());
