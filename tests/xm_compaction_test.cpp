@@ -44,7 +44,7 @@ std::string Rewrite(const std::string& image, XmLayout layout, std::string* drop
     XmModulePlan plan = PlanFromSnapshot(TakeSnapshot(), layout);
     XmFileLayout file = WalkXmFile(image);
     KeepFileTexts(plan, file, image);
-    if (dropped != nullptr) *dropped = DroppedTexts(plan, file, image);
+    if (dropped != nullptr) *dropped = DroppedTexts(layout, file, image);
     return WriteXm(plan);
 }
 
@@ -116,21 +116,81 @@ TEST(XmCompaction, StandardLayoutKeepsTheTextsTheCompactedOneNamesWhatItDrops) {
     }
 }
 
-TEST(XmCompaction, AModuleCutShortSaysHowManyBytesAreMissingAndWhatIsLost) {
-    XmModulePlan plan = EveryFeatureModule();
-    plan.instruments.push_back(InstrumentWith({RampSample8(300)}));
+// One stored pattern of empty rows, then a second of notes without instruments that the order
+// table names only when `played`; the image ends 3 bytes into the second pattern's last cell.
+std::string CutInsideSecondPattern(bool played) {
+    XmModulePlan plan = MinimalModule();
+    plan.patterns.push_back(PatternOf(2, std::vector<Cell>(8, Cell{49, 0, 0x40, 0x0C, 0x20})));
+    if (played) plan.orders.push_back(1);
     std::string image = WriteXm(plan);
-    std::string instrument = std::to_string(plan.instruments.size());
-    EXPECT_EQ(CutShortText(WalkXmFile(image), image.size()), "");
-    std::string cut = image.substr(0, image.size() - 100);
-    EXPECT_EQ(CutShortText(WalkXmFile(cut), cut.size()),
-              "the file ends 100 bytes before its module does; lost from the data of sample 1 of "
-              "instrument " +
-                  instrument + " on: 1 sample's data (played as silence or empty)");
-    // Into the instrument header: the sizes behind it are missing too.
-    cut = image.substr(0, image.size() - 300 - 40 - 100);
-    EXPECT_EQ(CutShortText(WalkXmFile(cut), cut.size()).substr(0, 60),
-              "the file ends at least 140 bytes before its module does; los");
+    return image.substr(0, image.size() - 3);
+}
+
+TEST(XmCompaction, MissingBytesAreLostOnlyWhereTheSongUsesThem) {
+    XmModulePlan lastNamed = TailModule(true);
+    lastNamed.instruments.resize(3);
+    std::string whole = WriteXm(lastNamed);
+    const size_t intoData = 263 + 40 + 200; // header, sample header, 200 of 300 data bytes
+    const std::string unused = "so the song misses nothing";
+    const std::string tail = "the file stops inside instrument 3 of 5; no pattern names it or any "
+                             "instrument after it, " +
+                             unused;
+    const struct {
+        const char* cut;
+        std::string image;
+        std::string lost; // what the tools report as cut short
+        std::string note; // what xminfo lists instead
+    } cases[] = {
+        {"nowhere", whole, "", ""},
+        {"into the header of an instrument no cell names",
+         CutInsideInstrument(TailModule(false), 3, 24), "", tail},
+        {"into the header of an instrument a cell names",
+         CutInsideInstrument(TailModule(true), 3, 24),
+         "the file ends at least 268 bytes before its module does; lost from instrument 3 on: 1 "
+         "instrument header (played as silence or empty)",
+         ""},
+        {"into the sample data of an instrument no cell names",
+         CutInsideInstrument(TailModule(false), 3, intoData), "", tail},
+        {"into the sample data of an instrument a cell names",
+         CutInsideInstrument(TailModule(true), 3, intoData),
+         "the file ends at least 129 bytes before its module does; lost from the data of sample 1 "
+         "of instrument 3 on: 1 sample's data (played as silence or empty)",
+         ""},
+        {"into the sample data of the last instrument, named", whole.substr(0, whole.size() - 100),
+         "the file ends 100 bytes before its module does; lost from the data of sample 1 of "
+         "instrument 3 on: 1 sample's data (played as silence or empty)",
+         ""},
+        {"into a pattern the song does not play", CutInsideSecondPattern(false), "",
+         "the file stops inside pattern 1, which the song does not play; no pattern names an "
+         "instrument, " +
+             unused},
+        {"into a pattern the song plays", CutInsideSecondPattern(true),
+         "the file ends at least 3 bytes before its module does; lost from pattern 1 on: 1 "
+         "pattern (played as silence or empty)",
+         ""},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(LoadModuleImage(c.image.data(), c.image.size())) << c.cut;
+        XmFileLayout file = WalkXmFile(c.image);
+        EXPECT_EQ(CutShortText(file, c.image.size()), c.lost) << c.cut;
+        EXPECT_EQ(TrimmedTailText(file, c.image.size()), c.note) << c.cut;
+        if (!c.lost.empty()) continue;
+        // Whole for every purpose: both layouts load into the same records, and the standard
+        // one keeps the names, as far as the file holds them.
+        ModuleSnapshot original = TakeSnapshot();
+        for (XmLayout layout : {XmLayout::Compacted, XmLayout::Standard}) {
+            std::string written;
+            EXPECT_EQ(RewriteModule(original, file, c.image, layout, written), "") << c.cut;
+            XmFileLayout rewritten = WalkXmFile(written);
+            EXPECT_EQ(CutShortText(rewritten, written.size()) +
+                          TrimmedTailText(rewritten, written.size()),
+                      "")
+                << c.cut;
+            if (layout == XmLayout::Standard) {
+                EXPECT_EQ(rewritten.instrumentNames, file.instrumentNames) << c.cut;
+            }
+        }
+    }
 }
 
 TEST(XmCompaction, AFileOfAnotherVersionIsNamedAsSuch) {

@@ -106,6 +106,27 @@ XmModulePlan EveryFeatureModule(XmLayout layout) {
     return plan;
 }
 
+XmModulePlan TailModule(bool named) {
+    XmModulePlan plan = EveryFeatureModule();
+    plan.instruments.push_back(InstrumentWith({RampSample8(300)}));
+    plan.instruments.resize(5);
+    for (size_t i = 0; i < plan.instruments.size(); ++i)
+        plan.instruments[i].name = "instrument " + std::to_string(i + 1);
+    if (named) {
+        std::vector<Cell> cells(16, Cell{49, 2, 0x40, 0x0C, 0x20});
+        cells[5].instrument = 3;
+        plan.patterns[0] = PatternOf(4, cells);
+    }
+    return plan;
+}
+
+std::string CutInsideInstrument(const XmModulePlan& plan, size_t number, size_t bytes) {
+    XmModulePlan before = plan;
+    before.instruments.resize(number - 1);
+    before.trailing.clear();
+    return WriteXm(plan).substr(0, WriteXm(before).size() + bytes);
+}
+
 int LoadPlan(const XmModulePlan& plan) {
     return LoadPlanFailure(plan) == LoadFailure::None ? 1 : 0;
 }

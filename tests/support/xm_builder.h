@@ -37,6 +37,15 @@ XmInstrumentPlan InstrumentWith(std::vector<XmSamplePlan> samples);
 // no loop, a forward and a ping-pong loop over frames 2..6, and a forward loop to the end.
 XmModulePlan EveryFeatureModule(XmLayout layout = XmLayout::Standard);
 
+// EveryFeatureModule with three more instruments, as size-conscious releases leave them before
+// they cut the empty tail off the file: a third with one 300-frame sample, a fourth and a fifth
+// without samples, all five named "instrument N". When `named`, one cell of pattern 0 names the
+// third; otherwise no cell names it or the two behind it.
+XmModulePlan TailModule(bool named);
+
+// The image of `plan` ending `bytes` bytes into instrument `number` (counted from 1).
+std::string CutInsideInstrument(const XmModulePlan& plan, size_t number, size_t bytes);
+
 // Writes the description and loads it with ReadModuleImage; the records stay in gPlayer.
 int LoadPlan(const XmModulePlan& plan);
 

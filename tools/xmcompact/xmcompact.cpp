@@ -3,8 +3,8 @@
 // Either way OUT is loaded again before it is written and must give the same records as IN;
 // OUT is never IN, appears only once complete, and what the compacted layout cannot hold is named
 // on standard error.
-#include "file_layout.h"
 #include "module_image.h"
+#include "module_input.h"
 #include "module_snapshot.h"
 #include "snapshot_plan.h"
 #include "tool_files.h"
@@ -30,7 +30,9 @@ const char kHelp[] =
     "Kept: every record the player uses and the Module name bytes as stored. The standard\n"
     "layout also keeps the tracker name, the instrument and sample names and any bytes behind\n"
     "the module's data (such as a song message); the compacted layout drops them and says so on\n"
-    "standard error. A module that ends before its data does is refused.\n"
+    "standard error. A module that ends before something its song uses (the order table, a\n"
+    "pattern it plays, an instrument a pattern names) is refused; one that lacks only parts the\n"
+    "song cannot use is written whole, those parts as the player loads them.\n"
     "\n"
     "      --expand   write the standard layout\n"
     "  -h, --help     print this help and exit\n"
@@ -44,36 +46,19 @@ int Refuse(const std::string& path, const std::string& why) {
     return 1;
 }
 
-// Loads IN's bytes into the player's records; empty when they load whole, else why not.
-std::string LoadInput(const std::string& in, std::string& bytes, XmFileLayout& layout) {
-    std::string why;
-    if (!ReadInputFile(in, bytes, why)) return "cannot be read: " + why;
-    LoadFailure outcome = ReadModuleImage(bytes.data(), bytes.size());
-    layout = WalkXmFile(bytes);
-    if (outcome != LoadFailure::None)
-        return "not loaded: " + RefusalText(LoadFailureText(outcome), layout);
-    std::string cut = CutShortText(layout, bytes.size());
-    return cut.empty() ? "" : "cut short: " + cut;
-}
-
 int Convert(const std::string& in, const std::string& out, XmLayout to) {
     if (SameFile(in, out)) return Refuse(out, "is the same file as IN, which it would destroy");
-    std::string bytes;
-    XmFileLayout layout;
-    std::string problem = LoadInput(in, bytes, layout);
-    if (!problem.empty()) return Refuse(in, problem);
-    ModuleSnapshot original = TakeSnapshot();
-    XmModulePlan plan = PlanFromSnapshot(original, to);
-    KeepFileTexts(plan, layout, bytes);
-    std::string written = WriteXm(plan);
-    if (!LoadModuleImage(written.data(), written.size()))
-        return Refuse(out, "the rewritten module does not load");
-    std::string difference = FirstDifference(original, TakeSnapshot());
+    ModuleInput input = ReadModuleInput(in);
+    std::string fault = InputFault(input, "not loaded");
+    if (!fault.empty()) return Refuse(in, fault);
+    if (!input.cutShort.empty()) return Refuse(in, "cut short: " + input.cutShort);
+    std::string written;
+    std::string difference = RewriteModule(TakeSnapshot(), input.layout, input.bytes, to, written);
     ReleaseModuleImage();
-    if (!difference.empty()) return Refuse(out, "the rewritten module differs in " + difference);
+    if (!difference.empty()) return Refuse(out, "the rewritten module " + difference);
     std::string why;
     if (!WriteOutputFile(out, written, why)) return Refuse(out, "cannot be written: " + why);
-    std::string dropped = DroppedTexts(plan, layout, bytes);
+    std::string dropped = DroppedTexts(to, input.layout, input.bytes);
     if (!dropped.empty())
         std::fprintf(stderr, "xmcompact: %s: not kept in the compacted layout: %s\n", in.c_str(),
                      dropped.c_str());

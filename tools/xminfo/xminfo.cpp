@@ -1,10 +1,9 @@
 // xminfo FILE...: prints what the player's loader makes of each XM file, or one line saying why
-// a file does not load or what it lacks. Exit status 1 when any file does not load or is cut
-// short.
-#include "file_layout.h"
+// a file does not load or what its song lacks. Exit status 1 when any file does not load or lacks
+// something its song uses.
 #include "module_image.h"
+#include "module_input.h"
 #include "module_snapshot.h"
-#include "tool_files.h"
 #include "tool_main.h"
 #include "tool_options.h"
 
@@ -20,15 +19,18 @@ const char kHelp[] =
     "song length, patterns, instruments, samples, frequency table, tempo and BPM.\n"
     "\n"
     "A FILE of - is standard input (name a file called \"-\" as ./-).\n"
-    "A file that does not load gets one line on standard error naming the file and the rule it\n"
-    "breaks; a file that ends before its module does is listed, with one line on standard error\n"
-    "saying how many bytes are missing and what was lost.\n"
+    "A file that cannot be read or does not load gets one line on standard error naming the\n"
+    "file and the system's reason or the rule it breaks. A file that ends before its module\n"
+    "does is listed; when the missing bytes belong to something the song uses (the order table,\n"
+    "a pattern it plays, an instrument a pattern names) one line on standard error says how\n"
+    "many bytes are missing and what was lost, otherwise a note in the listing says where the\n"
+    "file stops.\n"
     "\n"
     "  -h, --help     print this help and exit\n"
     "      --version  print the version and exit\n"
     "\n"
-    "Exit status: 0 when every file loads whole, 1 when any file does not load or is cut\n"
-    "short, 2 for a usage error.\n";
+    "Exit status: 0 when every file loads with all its song uses, 1 when any file does not load\n"
+    "or lacks something its song uses, 2 for a usage error.\n";
 
 const char* Layout(const uint8_t* header) {
     if (std::memcmp(header, "Extended Module: ", 17) == 0) return "standard";
@@ -55,7 +57,7 @@ SampleCounts CountSamples(const ModuleSnapshot& module) {
     return counts;
 }
 
-void Describe(const std::string& path, const ModuleSnapshot& module) {
+void Describe(const std::string& path, const ModuleSnapshot& module, const std::string& note) {
     SampleCounts samples = CountSamples(module);
     std::printf("%s\n", path.c_str());
     std::printf("  title: \"%s\"\n", module.title.c_str());
@@ -71,6 +73,7 @@ void Describe(const std::string& path, const ModuleSnapshot& module) {
                 samples.loops[0], samples.loops[1], samples.loops[2], samples.loops[3]);
     std::printf("  frequency table: %s\n", module.flags & 1 ? "linear" : "Amiga");
     std::printf("  tempo: %u, BPM: %u\n", module.defaultTempo, module.defaultBpm);
+    if (!note.empty()) std::printf("  note: %s\n", note.c_str());
 }
 
 // One line on standard error about `path`; standard output is flushed first so that a listing
@@ -81,23 +84,18 @@ void Complain(const std::string& path, const std::string& what) {
 }
 
 bool Inform(const std::string& path) {
-    std::string bytes, why;
-    if (!ReadInputFile(path, bytes, why)) {
-        Complain(path, "not loaded: " + why);
+    ModuleInput input = ReadModuleInput(path);
+    std::string fault = InputFault(input, "not loaded");
+    if (!fault.empty()) {
+        Complain(path, fault);
         return false;
     }
-    LoadFailure outcome = ReadModuleImage(bytes.data(), bytes.size());
-    XmFileLayout layout = WalkXmFile(bytes);
-    if (outcome != LoadFailure::None) {
-        Complain(path, "not loaded: " + RefusalText(LoadFailureText(outcome), layout));
-        return false;
-    }
-    Describe(path, TakeSnapshot());
-    if (!VersionText(layout).empty()) Complain(path, "warning: " + VersionText(layout));
-    std::string cut = CutShortText(layout, bytes.size());
-    if (!cut.empty()) Complain(path, "cut short: " + cut);
+    Describe(path, TakeSnapshot(), input.trimmed);
+    std::string version = VersionText(input.layout);
+    if (!version.empty()) Complain(path, "warning: " + version);
+    if (!input.cutShort.empty()) Complain(path, "cut short: " + input.cutShort);
     std::fflush(stdout);
-    return cut.empty();
+    return input.cutShort.empty();
 }
 
 } // namespace

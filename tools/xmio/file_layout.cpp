@@ -1,11 +1,13 @@
-// Walking an XM file part by part with the loader's rules, to find where its data ends and which
-// texts it stores.
+// Walking an XM file part by part with the loader's rules, to find where its data ends, which
+// parts the song can use and which texts it stores.
 #include "file_layout.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
+
+const uint64_t kNameBytes = 22;
 
 // The file's bytes, read as zero past its end as the loader reads them.
 struct Walk {
@@ -23,39 +25,73 @@ struct Walk {
         if (at >= bytes.size()) return "";
         return bytes.substr(at, size);
     }
+    // A name field of which the file stores `size` bytes at `at`, filled out with zero bytes.
+    std::string Name(uint64_t at, uint64_t size) const {
+        std::string name = Text(at, std::min(size, kNameBytes));
+        name.resize(kNameBytes, '\0');
+        return name;
+    }
 };
 
-enum class Part { Pattern, Instrument, Sample };
+enum class Part { Orders, Pattern, Instrument, Sample };
 
-// Records that a part ends at `end`; a part past the file's end is counted as cut.
-void Need(Walk& walk, uint64_t end, Part kind, const std::string& name) {
+// Records that a part ends at `end`. A part the file lacks bytes of is lost when the song uses
+// it.
+void Need(Walk& walk, uint64_t end, Part kind, bool used, const std::string& name) {
     XmFileLayout& layout = walk.layout;
     if (end > layout.dataEnd) layout.dataEnd = end;
     if (end <= walk.bytes.size()) return;
-    if (layout.firstCut.empty()) layout.firstCut = name;
-    int& count = kind == Part::Pattern      ? layout.cutPatterns
-                 : kind == Part::Instrument ? layout.cutInstruments
-                                            : layout.cutSamples;
-    ++count;
-    if (kind != Part::Sample) layout.exact = false; // later sizes came from missing headers
+    // Past a missing cell or instrument header, sizes come from missing bytes.
+    if (kind == Part::Pattern || kind == Part::Instrument) layout.exact = false;
+    if (!used) return;
+    if (layout.firstLost.empty()) layout.firstLost = name;
+    layout.lostOrders |= kind == Part::Orders;
+    layout.lostPatterns += kind == Part::Pattern;
+    layout.lostInstruments += kind == Part::Instrument;
+    layout.lostSamples += kind == Part::Sample;
+}
+
+// Where the file stops, when the part that ends at `end` is the first it lacks bytes of.
+void NoteStop(Walk& walk, uint64_t end, const std::string& where) {
+    if (end > walk.bytes.size() && walk.layout.unusedTail.empty())
+        walk.layout.unusedTail = "the file stops " + where + ", so the song misses nothing";
+}
+
+void NoteInstrument(Walk& walk, uint8_t number) {
+    std::vector<bool>& named = walk.layout.instrumentNamed;
+    if (number >= 1 && number <= named.size()) named[number - 1] = true;
+}
+
+// The packed cell at `at`: notes the instrument it names; returns where the next cell starts.
+uint64_t WalkCell(Walk& walk, uint64_t at) {
+    uint8_t first = walk.Byte(at);
+    if (!(first & 0x80)) {
+        NoteInstrument(walk, walk.Byte(at + 1));
+        return at + 5;
+    }
+    if (first & 2) NoteInstrument(walk, walk.Byte(at + 1 + (first & 1)));
+    int present = 0;
+    for (int bit = 0; bit < 5; ++bit) present += (first >> bit) & 1;
+    return at + 1 + present;
 }
 
 // A stored pattern: its 9-byte header, then exactly rows x channels packed cells. Past the
-// file's end each missing cell needs at least one byte.
+// file's end each missing cell needs at least one byte and names no instrument.
 void WalkPattern(Walk& walk, uint32_t number, uint32_t channels) {
     uint64_t start = walk.position;
     uint32_t rows = walk.Le(start + 5, 2);
     bool packed = walk.Le(start + 7, 2) != 0;
     walk.position += 9;
     uint64_t cells = packed ? uint64_t(rows) * channels : 0;
-    for (; cells > 0 && walk.position < walk.bytes.size(); --cells) {
-        uint8_t first = walk.Byte(walk.position);
-        int present = 0;
-        for (int bit = 0; bit < 5; ++bit) present += (first >> bit) & 1;
-        walk.position += first & 0x80 ? 1 + present : 5;
-    }
+    for (; cells > 0 && walk.position < walk.bytes.size(); --cells)
+        walk.position = WalkCell(walk, walk.position);
     walk.position += cells;
-    Need(walk, walk.position, Part::Pattern, "pattern " + std::to_string(number));
+    std::string name = "pattern " + std::to_string(number);
+    // Only the last stored pattern of a module that loads can lack bytes, and with it every
+    // instrument.
+    NoteStop(walk, walk.position,
+             "inside " + name + ", which the song does not play; no pattern names an instrument");
+    Need(walk, walk.position, Part::Pattern, walk.layout.patternPlayed[number], name);
 }
 
 uint64_t SampleDataBytes(const Walk& walk, uint64_t header) {
@@ -65,26 +101,34 @@ uint64_t SampleDataBytes(const Walk& walk, uint64_t header) {
     return length; // 16-bit data of an odd byte count still has its last byte read
 }
 
-void WalkInstrument(Walk& walk, uint32_t number) {
+// Instrument `number` of `instruments`: its header, sample headers and sample data.
+void WalkInstrument(Walk& walk, uint32_t number, uint32_t instruments) {
     XmFileLayout& layout = walk.layout;
     uint64_t start = walk.position;
     uint32_t size = walk.Le(start, 4);
     int count = walk.Byte(start + 27);
     uint32_t headerSize = count != 0 ? walk.Le(start + 29, 4) : 0;
+    bool used = layout.instrumentNamed[number - 1];
     std::string name = "instrument " + std::to_string(number);
-    layout.instrumentNames.push_back(size >= 26 ? walk.Text(start + 4, 22) : "");
+    layout.instrumentNames.push_back(walk.Name(start + 4, size >= 26 ? kNameBytes : 0));
     layout.sampleNames.emplace_back();
     uint64_t headEnd = start + (count != 0 ? 241 : 29);
     walk.position = start + size + uint64_t(count) * headerSize;
-    Need(walk, headEnd > walk.position ? headEnd : walk.position, Part::Instrument, name);
+    uint64_t end = std::max(headEnd, walk.position);
+    Need(walk, end, Part::Instrument, used, name);
     for (int k = 0; k < count; ++k) {
         uint64_t header = start + size + uint64_t(k) * headerSize;
         layout.sampleNames.back().push_back(
-            headerSize > 18 ? walk.Text(header + 18, std::min<uint64_t>(headerSize - 18, 22)) : "");
+            walk.Name(header + 18, headerSize - std::min(headerSize, 18u)));
         walk.position += SampleDataBytes(walk, header);
-        Need(walk, walk.position, Part::Sample,
+        end = std::max(end, walk.position);
+        Need(walk, walk.position, Part::Sample, used,
              "the data of sample " + std::to_string(k + 1) + " of " + name);
     }
+    NoteStop(walk, end,
+             (start < walk.bytes.size() ? "inside " : "before ") + name + " of " +
+                 std::to_string(instruments) + "; no pattern names it" +
+                 (number < instruments ? " or any instrument after it" : ""));
 }
 
 std::string Counted(int count, const char* one, const char* many) {
@@ -100,32 +144,38 @@ XmFileLayout WalkXmFile(const std::string& bytes) {
     layout.version = static_cast<uint16_t>(walk.Le(58, 2));
     layout.moduleName = walk.Text(17, 20);
     layout.trackerName = walk.Text(38, 20);
-    uint32_t songLength = walk.Le(64, 2);
-    layout.dataEnd = 80 + songLength;
+    uint32_t songLength = walk.Le(64, 2), stored = walk.Le(70, 2), instruments = walk.Byte(72);
+    layout.patternPlayed.assign(stored, false);
+    for (uint32_t i = 0; i < songLength && i < 256; ++i)
+        if (walk.Byte(80 + i) < stored) layout.patternPlayed[walk.Byte(80 + i)] = true;
+    layout.instrumentNamed.assign(instruments, false);
+    Need(walk, 80 + songLength, Part::Orders, true, "the order table");
     walk.position = 60 + uint64_t(walk.Le(60, 4));
     uint32_t channels = walk.Byte(68);
-    for (uint32_t p = 0, stored = walk.Le(70, 2); p < stored; ++p) WalkPattern(walk, p, channels);
-    for (uint32_t i = 1, count = walk.Byte(72); i <= count; ++i) WalkInstrument(walk, i);
-    if (layout.dataEnd > bytes.size() && layout.firstCut.empty()) {
-        layout.firstCut = "the order table";
-        layout.exact = false;
-    }
+    for (uint32_t p = 0; p < stored; ++p) WalkPattern(walk, p, channels);
+    for (uint32_t i = 1; i <= instruments; ++i) WalkInstrument(walk, i, instruments);
     return layout;
 }
 
 std::string CutShortText(const XmFileLayout& layout, uint64_t fileSize) {
-    if (layout.dataEnd <= fileSize) return "";
+    if (layout.dataEnd <= fileSize || layout.firstLost.empty()) return "";
     std::string lost;
     for (const std::string& part :
-         {layout.cutPatterns ? Counted(layout.cutPatterns, "pattern", "patterns") : "",
-          layout.cutInstruments
-              ? Counted(layout.cutInstruments, "instrument header", "instrument headers")
+         {std::string(layout.lostOrders ? "order entries" : ""),
+          layout.lostPatterns ? Counted(layout.lostPatterns, "pattern", "patterns") : "",
+          layout.lostInstruments
+              ? Counted(layout.lostInstruments, "instrument header", "instrument headers")
               : "",
-          layout.cutSamples ? Counted(layout.cutSamples, "sample's data", "samples' data") : ""})
+          layout.lostSamples ? Counted(layout.lostSamples, "sample's data", "samples' data") : ""})
         if (!part.empty()) lost += (lost.empty() ? "" : ", ") + part;
     return "the file ends " + std::string(layout.exact ? "" : "at least ") +
            std::to_string(layout.dataEnd - fileSize) + " bytes before its module does; lost from " +
-           layout.firstCut + " on: " + lost + " (played as silence or empty)";
+           layout.firstLost + " on: " + lost + " (played as silence or empty)";
+}
+
+std::string TrimmedTailText(const XmFileLayout& layout, uint64_t fileSize) {
+    if (layout.dataEnd <= fileSize || !layout.firstLost.empty()) return "";
+    return layout.unusedTail;
 }
 
 std::string VersionText(const XmFileLayout& layout) {

@@ -1,5 +1,6 @@
 // From loaded records back to the description of an XM image.
 #include "snapshot_plan.h"
+#include "module_image.h"
 
 #include <cstring>
 
@@ -114,9 +115,8 @@ void KeepFileTexts(XmModulePlan& plan, const XmFileLayout& file, const std::stri
     if (file.dataEnd < bytes.size()) plan.trailing = bytes.substr(file.dataEnd);
 }
 
-std::string DroppedTexts(const XmModulePlan& plan, const XmFileLayout& file,
-                         const std::string& bytes) {
-    if (plan.layout == XmLayout::Standard) return "";
+std::string DroppedTexts(XmLayout layout, const XmFileLayout& file, const std::string& bytes) {
+    if (layout == XmLayout::Standard) return "";
     int instrumentNames = 0, sampleNames = 0;
     for (size_t i = 0; i < file.instrumentNames.size(); ++i) {
         instrumentNames += HasText(file.instrumentNames[i]);
@@ -134,4 +134,14 @@ std::string DroppedTexts(const XmModulePlan& plan, const XmFileLayout& file,
     std::string text;
     for (const std::string& item : dropped) text += (text.empty() ? "" : ", ") + item;
     return text;
+}
+
+std::string RewriteModule(const ModuleSnapshot& module, const XmFileLayout& file,
+                          const std::string& bytes, XmLayout layout, std::string& image) {
+    XmModulePlan plan = PlanFromSnapshot(module, layout);
+    KeepFileTexts(plan, file, bytes);
+    image = WriteXm(plan);
+    if (!LoadModuleImage(image.data(), image.size())) return "does not load";
+    std::string difference = FirstDifference(module, TakeSnapshot());
+    return difference.empty() ? "" : "differs in " + difference;
 }

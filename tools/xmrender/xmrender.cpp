@@ -6,8 +6,8 @@
 // writes to standard output. Title, channels, duration and why the render ended there go to
 // standard error.
 #include "builtin_tune.h"
-#include "file_layout.h"
 #include "module_image.h"
+#include "module_input.h"
 #include "player.h"
 #include "song_end.h"
 #include "sources.h"
@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -105,7 +106,8 @@ std::string ParseOptions(const CommandLine& line, Options& options) {
 }
 
 // The module image to render, or a line on standard error saying why there is none. A module
-// cut short is rendered as the player plays it, after a line saying what it lacks.
+// cut short is rendered as the player plays it, after a line saying what its song lacks; one
+// that lacks only parts the song cannot use is rendered without a word.
 bool ReadInput(const Options& options, std::string& image) {
     if (options.builtin) {
         if (kBuiltinTuneSize == 0) {
@@ -116,22 +118,16 @@ bool ReadInput(const Options& options, std::string& image) {
         return true;
     }
     const char* in = options.input.c_str();
-    std::string why;
-    if (!ReadInputFile(options.input, image, why)) {
-        std::fprintf(stderr, "xmrender: %s: cannot be read: %s\n", in, why.c_str());
-        return false;
-    }
-    LoadFailure outcome = ReadModuleImage(image.data(), image.size());
+    ModuleInput input = ReadModuleInput(options.input);
     ReleaseModuleImage();
-    XmFileLayout layout = WalkXmFile(image);
-    if (outcome != LoadFailure::None) {
-        std::fprintf(stderr, "xmrender: %s: not a module the player loads: %s\n", in,
-                     RefusalText(LoadFailureText(outcome), layout).c_str());
+    std::string fault = InputFault(input, "not a module the player loads");
+    if (!fault.empty()) {
+        std::fprintf(stderr, "xmrender: %s: %s\n", in, fault.c_str());
         return false;
     }
-    std::string cut = CutShortText(layout, image.size());
-    if (!cut.empty())
-        std::fprintf(stderr, "xmrender: %s: warning: cut short: %s\n", in, cut.c_str());
+    if (!input.cutShort.empty())
+        std::fprintf(stderr, "xmrender: %s: warning: cut short: %s\n", in, input.cutShort.c_str());
+    image = std::move(input.bytes);
     return true;
 }
 
