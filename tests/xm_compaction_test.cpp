@@ -126,6 +126,16 @@ std::string CutInsideSecondPattern(bool played) {
     return image.substr(0, image.size() - 3);
 }
 
+// A sample header of 2 bytes: the loader takes the Sample length from those two and reads 256
+// data bytes; the two stored length bytes beyond the header are not its own.
+std::string ShortSampleHeaders() {
+    XmModulePlan plan = MinimalModule();
+    plan.instruments.push_back(InstrumentWith({RampSample8(256)}));
+    plan.instruments[0].sampleHeaderSize = 2;
+    plan.instruments[0].samples[0].length = 0x00FF0100;
+    return WriteXm(plan);
+}
+
 TEST(XmCompaction, MissingBytesAreLostOnlyWhereTheSongUsesThem) {
     XmModulePlan lastNamed = TailModule(true);
     lastNamed.instruments.resize(3);
@@ -142,6 +152,7 @@ TEST(XmCompaction, MissingBytesAreLostOnlyWhereTheSongUsesThem) {
         std::string note; // what xminfo lists instead
     } cases[] = {
         {"nowhere", whole, "", ""},
+        {"nowhere, with sample headers shorter than their fields", ShortSampleHeaders(), "", ""},
         {"into the header of an instrument no cell names",
          CutInsideInstrument(TailModule(false), 3, 24), "", tail},
         {"into the header of an instrument a cell names",

@@ -94,10 +94,15 @@ void WalkPattern(Walk& walk, uint32_t number, uint32_t channels) {
     Need(walk, walk.position, Part::Pattern, walk.layout.patternPlayed[number], name);
 }
 
-uint64_t SampleDataBytes(const Walk& walk, uint64_t header) {
-    uint32_t length = walk.Le(header, 4);
-    bool sixteenBit = (walk.Byte(header + 14) >> 4) & 1;
-    if (walk.Byte(header + 17) == 0xAD) return 16 + ((length >> sixteenBit) + 1) / 2;
+// The data bytes of the sample whose header of `headerSize` bytes starts at `header`. Fields
+// beyond the header's size are zero, as the loader leaves them.
+uint64_t SampleDataBytes(const Walk& walk, uint64_t header, uint32_t headerSize) {
+    auto field = [&](uint32_t offset) -> uint32_t {
+        return offset < headerSize ? walk.Byte(header + offset) : 0;
+    };
+    uint32_t length = field(0) | field(1) << 8 | field(2) << 16 | field(3) << 24;
+    bool sixteenBit = (field(14) >> 4) & 1;
+    if (field(17) == 0xAD) return 16 + ((length >> sixteenBit) + 1) / 2;
     return length; // 16-bit data of an odd byte count still has its last byte read
 }
 
@@ -120,7 +125,7 @@ void WalkInstrument(Walk& walk, uint32_t number, uint32_t instruments) {
         uint64_t header = start + size + uint64_t(k) * headerSize;
         layout.sampleNames.back().push_back(
             walk.Name(header + 18, headerSize - std::min(headerSize, 18u)));
-        walk.position += SampleDataBytes(walk, header);
+        walk.position += SampleDataBytes(walk, header, headerSize);
         end = std::max(end, walk.position);
         Need(walk, walk.position, Part::Sample, used,
              "the data of sample " + std::to_string(k + 1) + " of " + name);
