@@ -1,5 +1,6 @@
 # The command lines of xminfo, xmcompact and xmrender: help, version, unknown options and bad
-# values, "-" for standard input and output, and what they say about a module cut short.
+# values, "-" for standard input and output, input that cannot be read, and what they say about a
+# module cut short and one whose trimmed tail its song does not use.
 include(${CMAKE_CURRENT_LIST_DIR}/run_tool.cmake)
 set(work ${OUT}/command-lines)
 file(REMOVE_RECURSE ${work})
@@ -56,3 +57,29 @@ run(1 ${XMCOMPACT} ${work}/cut.xm ${work}/cut.xmc)
 expect("${err}" "^xmcompact: [^\n]*cut.xm: ${cut}")
 run(0 ${XMRENDER} --seconds 0.1 ${work}/cut.xm ${work}/cut.wav)
 expect("${err}" "^xmrender: [^\n]*cut.xm: warning: ${cut}")
+
+# A module whose file stops inside instruments no cell names lacks nothing its song uses: listed
+# with a note and exit status 0, rendered without a warning, rewritten in both layouts.
+execute_process(COMMAND ${MODULES} ${work} RESULT_VARIABLE code)
+expect("${code}" "^0$")
+set(trimmed ${work}/tail-trimmed.xm)
+run(0 ${XMINFO} ${trimmed})
+expect("${out}" "\n  samples: 9 [^\n]*\n.*\n  note: the file stops inside instrument 3 of 5; no pattern names it or any instrument after it, so the song misses nothing\n$")
+expect("${err}" "^$")
+run(0 ${XMRENDER} --seconds 0.1 ${trimmed} ${work}/trimmed.wav)
+expect("${err}" "^title: every feature\n")
+run(0 ${XMCOMPACT} ${trimmed} ${work}/trimmed.xmc)
+run(0 ${XMCOMPACT} --expand ${trimmed} ${work}/trimmed-expanded.xm)
+expect("${err}" "^$")
+foreach(rewritten trimmed.xmc trimmed-expanded.xm)
+  run(0 ${XMINFO} ${work}/${rewritten})
+  expect("${out}" "instruments: 5\n  samples: 9 [^\n]*\n[^\n]*\n[^\n]*\n$")
+endforeach()
+
+# Input that cannot be read is named as such, with the system's reason.
+run(1 ${XMINFO} ${work})
+expect("${err}" "^xminfo: [^\n]*command-lines: cannot be read: Is a directory\n$")
+foreach(tool ${XMCOMPACT} ${XMRENDER})
+  run(1 ${tool} ${work} ${work}/from-a-directory)
+  expect("${err}" "^xm[a-z]+: [^\n]*command-lines: cannot be read: Is a directory\n$")
+endforeach()
