@@ -141,10 +141,11 @@ TEST(XmCompaction, MissingBytesAreLostOnlyWhereTheSongUsesThem) {
     lastNamed.instruments.resize(3);
     std::string whole = WriteXm(lastNamed);
     const size_t intoData = 263 + 40 + 200; // header, sample header, 200 of 300 data bytes
-    const std::string unused = "so the song misses nothing";
-    const std::string tail = "the file stops inside instrument 3 of 5; no pattern names it or any "
-                             "instrument after it, " +
-                             unused;
+    auto stops = [](const std::string& where) {
+        return "the file stops " + where + ", so the song misses nothing";
+    };
+    const std::string tail =
+        stops("inside instrument 3 of 5; no pattern names it or any instrument after it");
     const struct {
         const char* cut;
         std::string image;
@@ -160,6 +161,11 @@ TEST(XmCompaction, MissingBytesAreLostOnlyWhereTheSongUsesThem) {
          "the file ends at least 268 bytes before its module does; lost from instrument 3 on: 1 "
          "instrument header (played as silence or empty)",
          ""},
+        {"just before an instrument no cell names", CutInsideInstrument(TailModule(false), 3, 0),
+         "", stops("before instrument 3 of 5; no pattern names it or any instrument after it")},
+        {"into the last instrument, which no cell names",
+         CutInsideInstrument(TailModule(false), 5, 10), "",
+         stops("inside instrument 5 of 5; no pattern names it")},
         {"into the sample data of an instrument no cell names",
          CutInsideInstrument(TailModule(false), 3, intoData), "", tail},
         {"into the sample data of an instrument a cell names",
@@ -172,9 +178,7 @@ TEST(XmCompaction, MissingBytesAreLostOnlyWhereTheSongUsesThem) {
          "instrument 3 on: 1 sample's data (played as silence or empty)",
          ""},
         {"into a pattern the song does not play", CutInsideSecondPattern(false), "",
-         "the file stops inside pattern 1, which the song does not play; no pattern names an "
-         "instrument, " +
-             unused},
+         stops("inside pattern 1, which the song does not play; no pattern names an instrument")},
         {"into a pattern the song plays", CutInsideSecondPattern(true),
          "the file ends at least 3 bytes before its module does; lost from pattern 1 on: 1 "
          "pattern (played as silence or empty)",
