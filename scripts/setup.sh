@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what building and testing linkmend needs on a Debian machine: the native toolchain
-# and test libraries, the mingw-w64 cross compilers, Wine (32- and 64-bit), Xvfb, PulseAudio and
-# ImageMagick. Only missing packages are installed. Run as root; otherwise it prints the exact
+# and test libraries, the i386 multilib compilers with qemu-user to run their programs, the
+# mingw-w64 cross compilers, Wine (32- and 64-bit), Xvfb, PulseAudio and ImageMagick. Only missing packages are installed. Run as root; otherwise it prints the exact
 # apt-get line to run and stops.
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev
+    g++-multilib qemu-user
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
     wine wine64 wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick
     pulseaudio pulseaudio-utils
