@@ -48,7 +48,11 @@ if [ -n "$no_32bit" ]; then
 fi
 build=${LINKMEND_BUILD_DIR:-build/$preset}
 cmake --preset "$preset" -B "$build" >/dev/null
-cmake --build "$build" -j2
+# Only what this run starts: the program with the RAS stand-ins beside it, and without a display
+# the showcase that pictures it and keeps its music.
+targets=(linkmend ras_standin_beside_linkmend)
+[ -n "${DISPLAY:-}" ] || targets+=(linkmend_showcase)
+cmake --build "$build" -j2 --target "${targets[@]}"
 build=$(cd "$build" && pwd)
 program=$build/app/linkmend.exe
 for dll in rasapi32.dll rasdlg.dll; do

@@ -71,12 +71,15 @@ if [ $# -eq 0 ]; then
     done
 fi
 declare -A beside_pid beside_start
+# Work started in the background at the lowest priority before the first preset holds this lock
+# until it ends; the checks beside the Windows tests wait for it.
+background_lock=$log_dir/background.lock
 start_beside() {
     local check
     for check in "${beside[@]}"; do
         beside_start[$check]=$(date +%s)
         # At the lowest priority: the Windows tests' sound must not wait for it.
-        nice -n 19 "$check" >"$log_dir/$(basename "$check").log" 2>&1 &
+        flock "$background_lock" nice -n 19 "$check" >"$log_dir/$(basename "$check").log" 2>&1 &
         beside_pid[$check]=$!
     done
 }
@@ -94,6 +97,30 @@ report_check() {
     fi
 }
 
+# build_preset PRESET [TARGET...]: configures and builds the preset's tree (only TARGETs when
+# given); shows the end of the logs when that fails.
+build_preset() {
+    local preset=$1
+    shift
+    local targets=()
+    [ $# -eq 0 ] || targets=(--target "$@")
+    cmake --preset "$preset" >"$log_dir/$preset-configure.log" 2>&1 &&
+        cmake --build --preset "$preset" -j2 "${targets[@]}" >"$log_dir/$preset-build.log" 2>&1 &&
+        return 0
+    echo "   build failed; the end of the log:"
+    tail -30 "$log_dir/$preset-configure.log" "$log_dir/$preset-build.log"
+    return 1
+}
+
+# test_preset PRESET [CTEST ARGUMENT...]: runs the preset's tests into build/logs/PRESET-test.log
+# and shows its summary and failures as they come.
+test_preset() {
+    local preset=$1
+    shift
+    ctest --preset "$preset" "$@" 2>&1 | tee "$log_dir/$preset-test.log" |
+        grep -E 'tests passed|\*\*\*Failed|Failed  |Not Run|Timeout|Exception' || true
+}
+
 last_windows=
 for preset in "${presets[@]}"; do
     case "$preset" in win*) last_windows=$preset ;; esac
@@ -101,19 +128,42 @@ done
 
 # Where no 32-bit program can run, the i686 tree builds only what it ships (the program with the
 # RAS stand-ins beside it) and runs only its size check; its other tests are counted as skipped.
+# The shipped build's 32-bit code generation is tested there instead as i386 Linux programs (the
+# player, the tools and their tests) through qemu-user.
 no_32bit=$(linkmend_no_32bit_reason)
+
+# Work that mostly fills the time the presets leave a core idle (their test runs, Wine's waits):
+# started now at the lowest priority and counted after the presets. The checks beside the Windows
+# tests build what they need the same way (each takes --build-only), and run only later.
+background=()
+if [ $# -eq 0 ] && [ -n "$no_32bit" ]; then background+=(linux-i386); fi
+declare -A background_pid
+for preset in "${background[@]}"; do
+    (
+        renice -n 19 -p "$BASHPID" >/dev/null
+        t0=$(date +%s)
+        build_preset "$preset" || exit 1
+        echo "   built in $(($(date +%s) - t0)) s"
+        test_preset "$preset"
+        echo "   $preset took $(($(date +%s) - t0)) s"
+    ) >"$log_dir/$preset-background.log" 2>&1 &
+    background_pid[$preset]=$!
+done
+exec 8>"$background_lock"
+flock 8
+for check in "${beside[@]}"; do
+    nice -n 19 "$check" --build-only >"$log_dir/$(basename "$check")-build.log" 2>&1 &
+done
+exec 8>&-
 
 for preset in "${presets[@]}"; do
     echo "== $preset: configure and build"
     t0=$(date +%s)
     targets=()
     if [ "$preset" = win32 ] && [ -n "$no_32bit" ]; then
-        targets=(--target linkmend ras_standin_beside_linkmend)
+        targets=(linkmend ras_standin_beside_linkmend)
     fi
-    if ! { cmake --preset "$preset" >"$log_dir/$preset-configure.log" 2>&1 &&
-        cmake --build --preset "$preset" -j2 "${targets[@]}" >"$log_dir/$preset-build.log" 2>&1; }; then
-        echo "   build failed; the end of the log:"
-        tail -30 "$log_dir/$preset-configure.log" "$log_dir/$preset-build.log"
+    if ! build_preset "$preset" "${targets[@]}"; then
         failed=$((failed + 1))
         continue
     fi
@@ -130,10 +180,21 @@ for preset in "${presets[@]}"; do
         skipped=$((skipped + unrun))
         echo "   $unrun skipped, not built: $no_32bit"
     fi
-    ctest --preset "$preset" "${filter[@]}" 2>&1 | tee "$log_dir/$preset-test.log" |
-        grep -E 'tests passed|\*\*\*Failed|Failed  |Not Run|Timeout|Exception' || true
+    test_preset "$preset" "${filter[@]}"
     count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
     echo "   $preset took $(($(date +%s) - t0)) s"
+done
+
+for preset in "${background[@]}"; do
+    echo "== $preset: built and tested in the background (i386 code through qemu-user)"
+    wait "${background_pid[$preset]}"
+    status=$?
+    cat "$log_dir/$preset-background.log"
+    if [ "$status" -eq 0 ]; then
+        count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
+    else
+        failed=$((failed + 1))
+    fi
 done
 
 if [ $# -eq 0 ]; then

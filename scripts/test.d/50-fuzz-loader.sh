@@ -5,7 +5,8 @@
 # modules and the shared robustness set, and runs it for LINKMEND_FUZZ_SECONDS (60 by default).
 # Exits non-zero on any finding; the input that caused it is left in build/fuzz/findings/. It
 # keeps to one core (LINKMEND_JOBS builds with more), so the test command runs it beside the
-# Windows tests, which mostly wait for Wine.
+# Windows tests, which mostly wait for Wine; with --build-only it just builds, which the test
+# command does earlier, in the background.
 # test.sh: beside the Windows tests
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -13,6 +14,7 @@ seconds=${LINKMEND_FUZZ_SECONDS:-60}
 cd "$root"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"${LINKMEND_JOBS:-1}" --target xm_load_fuzzer xm_test_modules >/dev/null
+[ "${1:-}" != --build-only ] || exit 0
 
 corpus=build/fuzz/corpus
 findings=build/fuzz/findings
