@@ -66,9 +66,10 @@ std::string ComparePatterns(const ModuleSnapshot& a, const ModuleSnapshot& b) {
     for (size_t p = 0; p < a.patterns.size(); ++p) {
         const PatternSnapshot& x = a.patterns[p];
         const PatternSnapshot& y = b.patterns[p];
-        if (x.rowCount != y.rowCount ||
-            std::memcmp(x.cells.data(), y.cells.data(), x.cells.size() * sizeof(Cell)) != 0)
-            return "pattern " + std::to_string(p);
+        bool sameCells = x.cells.size() == y.cells.size() &&
+                         (x.cells.empty() || std::memcmp(x.cells.data(), y.cells.data(),
+                                                         x.cells.size() * sizeof(Cell)) == 0);
+        if (x.rowCount != y.rowCount || !sameCells) return "pattern " + std::to_string(p);
     }
     return "";
 }
