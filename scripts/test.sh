@@ -122,6 +122,7 @@ test_preset() {
 }
 
 last_windows=
+skip_note=
 for preset in "${presets[@]}"; do
     case "$preset" in win*) last_windows=$preset ;; esac
 done
@@ -179,6 +180,7 @@ for preset in "${presets[@]}"; do
         unrun=$(($(ctest --preset "$preset" -N | sed -n 's/^Total Tests: //p') - 1))
         skipped=$((skipped + unrun))
         echo "   $unrun skipped, not built: $no_32bit"
+        skip_note="the $unrun skipped are the $preset Wine tests: $no_32bit"
     fi
     test_preset "$preset" "${filter[@]}"
     count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
@@ -213,5 +215,6 @@ if [ $# -eq 0 ]; then
 fi
 
 echo "All tests took $(($(date +%s) - started)) s."
+[ -z "$skip_note" ] || echo "${skip_note}${background[*]:+ (their 32-bit code ran as ${background[*]}, through qemu-user)}"
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
