@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds every preset the tests need and runs every test: native (debug), AddressSanitizer
 # with UndefinedBehaviorSanitizer, ThreadSanitizer, and the Windows builds (i686, x86_64) under
-# Wine; then the extra checks in scripts/test.d/ (each script is one check). Ends with a summary
+# Wine, with the i386 Linux build through qemu-user where Wine cannot run 32-bit programs; then
+# the extra checks in scripts/test.d/ (each script is one check). Ends with a summary
 # line "N passed, N failed, N skipped" and fails when anything failed. A failure shows the end of
 # its own output here; the whole logs are in build/logs/.
 #   scripts/test.sh [PRESET...]    (default: all)
@@ -17,8 +18,9 @@ presets=("$@")
 
 if [ -z "${DISPLAY:-}" ]; then
     linkmend_start_xvfb || exit 1
-    trap 'kill $LINKMEND_XVFB_PID 2>/dev/null' EXIT
 fi
+# An interrupted run leaves no background work or display behind.
+trap 'kill $(jobs -p) ${LINKMEND_XVFB_PID:-} 2>/dev/null' EXIT
 
 passed=0
 failed=0
@@ -121,31 +123,48 @@ test_preset() {
         grep -E 'tests passed|\*\*\*Failed|Failed  |Not Run|Timeout|Exception' || true
 }
 
-last_windows=
-skip_note=
-for preset in "${presets[@]}"; do
-    case "$preset" in win*) last_windows=$preset ;; esac
-done
-
 # Where no 32-bit program can run, the i686 tree builds only what it ships (the program with the
 # RAS stand-ins beside it) and runs only its size check; its other tests are counted as skipped.
 # The shipped build's 32-bit code generation is tested there instead as i386 Linux programs (the
 # player, the tools and their tests) through qemu-user.
 no_32bit=$(linkmend_no_32bit_reason)
+preset_targets() {
+    if [ "$1" = win32 ] && [ -n "$no_32bit" ]; then echo linkmend ras_standin_beside_linkmend; fi
+}
 
-# Work that mostly fills the time the presets leave a core idle (their test runs, Wine's waits):
-# started now at the lowest priority and counted after the presets. The checks beside the Windows
-# tests build what they need the same way (each takes --build-only), and run only later.
+# Presets that need little of the processors' time, or none that the others leave idle, are built
+# in the background at the lowest priority from the start, and tested there once the Windows tests
+# (which mostly wait for Wine) have begun, so that no test of theirs waits on a starved processor.
+# The checks beside the Windows tests build what they need the same way (each takes
+# --build-only). All of these are counted after the presets.
 background=()
-if [ $# -eq 0 ] && [ -n "$no_32bit" ]; then background+=(linux-i386); fi
+if [ $# -eq 0 ] && [ -n "$no_32bit" ]; then background=(win32 native-tsan linux-i386); fi
+foreground=()
+for preset in "${presets[@]}"; do
+    [[ " ${background[*]} " == *" $preset "* ]] || foreground+=("$preset")
+done
+last_windows=
+for preset in "${foreground[@]}"; do
+    case "$preset" in win*) last_windows=$preset ;; esac
+done
+
+# Held until the Windows tests begin (or the presets are done); the background tests wait for it.
+windows_started=$log_dir/windows-started.lock
+exec 9>"$windows_started"
+flock 9
 declare -A background_pid
 for preset in "${background[@]}"; do
     (
+        exec 9>&-
         renice -n 19 -p "$BASHPID" >/dev/null
         t0=$(date +%s)
-        build_preset "$preset" || exit 1
+        read -ra targets <<<"$(preset_targets "$preset")"
+        build_preset "$preset" "${targets[@]}" || exit 1
         echo "   built in $(($(date +%s) - t0)) s"
-        test_preset "$preset"
+        filter=()
+        [ ${#targets[@]} -eq 0 ] || filter=(-R '^linkmend_size$' -FA wine_session)
+        flock "$windows_started" true
+        test_preset "$preset" "${filter[@]}"
         echo "   $preset took $(($(date +%s) - t0)) s"
     ) >"$log_dir/$preset-background.log" 2>&1 &
     background_pid[$preset]=$!
@@ -153,47 +172,60 @@ done
 exec 8>"$background_lock"
 flock 8
 for check in "${beside[@]}"; do
-    nice -n 19 "$check" --build-only >"$log_dir/$(basename "$check")-build.log" 2>&1 &
+    nice -n 19 "$check" --build-only >"$log_dir/$(basename "$check")-build.log" 2>&1 9>&- &
 done
 exec 8>&-
+# The Windows tests' Wine prefix is made now, beside the first builds, rather than when their
+# session starts.
+if [ -n "$last_windows" ]; then
+    linkmend_wine_prefix "build/$last_windows" >"$log_dir/$last_windows-prefix.log" 2>&1 9>&- &
+fi
 
-for preset in "${presets[@]}"; do
+# count_preset PRESET: adds a tested preset's counts, and the tests it could not run here.
+count_preset() {
+    local preset=$1 unrun
+    if [ -n "$(preset_targets "$preset")" ]; then
+        unrun=$(($(ctest --preset "$preset" -N | sed -n 's/^Total Tests: //p') - 1))
+        skipped=$((skipped + unrun))
+        echo "   $unrun skipped, not built: $no_32bit"
+        skip_note="the $unrun skipped are the $preset Wine tests: $no_32bit"
+    fi
+    count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
+}
+
+skip_note=
+for preset in "${foreground[@]}"; do
     echo "== $preset: configure and build"
     t0=$(date +%s)
-    targets=()
-    if [ "$preset" = win32 ] && [ -n "$no_32bit" ]; then
-        targets=(linkmend ras_standin_beside_linkmend)
-    fi
+    read -ra targets <<<"$(preset_targets "$preset")"
     if ! build_preset "$preset" "${targets[@]}"; then
         failed=$((failed + 1))
         continue
     fi
     echo "   built in $(($(date +%s) - t0)) s"
     echo "== $preset: test"
-    if [ "$preset" = "$last_windows" ] && [ ${#beside[@]} -gt 0 ]; then
-        echo "   beside it: ${beside[*]##*/}"
-        start_beside
-    fi
     filter=()
-    if [ ${#targets[@]} -gt 0 ]; then
-        filter=(-R '^linkmend_size$' -FA wine_session)
-        unrun=$(($(ctest --preset "$preset" -N | sed -n 's/^Total Tests: //p') - 1))
-        skipped=$((skipped + unrun))
-        echo "   $unrun skipped, not built: $no_32bit"
-        skip_note="the $unrun skipped are the $preset Wine tests: $no_32bit"
+    [ ${#targets[@]} -eq 0 ] || filter=(-R '^linkmend_size$' -FA wine_session)
+    if [ "$preset" = "$last_windows" ]; then
+        exec 9>&-
+        if [ ${#beside[@]} -gt 0 ]; then
+            echo "   beside it: ${beside[*]##*/}${background[*]:+, the tests of ${background[*]}}"
+            start_beside
+        fi
     fi
     test_preset "$preset" "${filter[@]}"
-    count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
+    count_preset "$preset"
     echo "   $preset took $(($(date +%s) - t0)) s"
 done
+exec 9>&-
 
 for preset in "${background[@]}"; do
-    echo "== $preset: built and tested in the background (i386 code through qemu-user)"
+    echo "== $preset: built and tested in the background"
     wait "${background_pid[$preset]}"
     status=$?
     cat "$log_dir/$preset-background.log"
     if [ "$status" -eq 0 ]; then
-        count_ctest "$log_dir/$preset-test.log" "$root/build/$preset"
+        count_preset "$preset"
     else
         failed=$((failed + 1))
     fi
