@@ -247,6 +247,10 @@ if [ $# -eq 0 ]; then
 fi
 
 echo "All tests took $(($(date +%s) - started)) s."
-[ -z "$skip_note" ] || echo "${skip_note}${background[*]:+ (their 32-bit code ran as ${background[*]}, through qemu-user)}"
+if [ -n "$skip_note" ]; then
+    [[ " ${background[*]} " != *" linux-i386 "* ]] ||
+        skip_note+=" (their 32-bit code ran as linux-i386, through qemu-user)"
+    echo "$skip_note"
+fi
 echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
