@@ -132,11 +132,11 @@ preset_targets() {
     if [ "$1" = win32 ] && [ -n "$no_32bit" ]; then echo linkmend ras_standin_beside_linkmend; fi
 }
 
-# Presets that need little of the processors' time, or none that the others leave idle, are built
-# in the background at the lowest priority from the start, and tested there once the Windows tests
-# (which mostly wait for Wine) have begun, so that no test of theirs waits on a starved processor.
-# The checks beside the Windows tests build what they need the same way (each takes
-# --build-only). All of these are counted after the presets.
+# On such a host the i686 (what it ships), ThreadSanitizer and i386 trees are built in the
+# background at the lowest priority from the start, on the processor time the other presets leave,
+# and tested once the Windows tests (which mostly wait for Wine) have begun, so that no timed test
+# of theirs runs on a starved processor. The checks beside the Windows tests build what they need
+# the same way (each takes --build-only). All of these are counted after the presets.
 background=()
 if [ $# -eq 0 ] && [ -n "$no_32bit" ]; then background=(win32 native-tsan linux-i386); fi
 foreground=()
