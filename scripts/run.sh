@@ -11,7 +11,9 @@
 # pretends), so either "Создать подключение" button shows the stand-in wizard and writes a real
 # phonebook entry. When it fails, the last line says why, starting "run.sh: ".
 # On a machine that runs 64-bit code only (where Wine cannot start a 32-bit program) it says so
-# and runs the x86_64 build (build/win64) instead. LINKMEND_BUILD_DIR chooses the build tree.
+# and runs the x86_64 build (build/win64) instead. LINKMEND_BUILD_DIR chooses the build tree;
+# LINKMEND_BUILT=1 runs a tree built elsewhere as it is, without setup or build steps (the emulated
+# test machine has Wine but no compilers).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -39,7 +41,7 @@ if [ $# -gt 1 ] || [[ ! $seconds =~ ^[1-9][0-9]*$ ]] || [ "${#seconds}" -gt 3 ] 
     exit 2
 fi
 
-scripts/setup.sh
+[ -n "${LINKMEND_BUILT:-}" ] || scripts/setup.sh
 preset=win32
 no_32bit=$(linkmend_no_32bit_reason)
 if [ -n "$no_32bit" ]; then
@@ -47,12 +49,14 @@ if [ -n "$no_32bit" ]; then
     preset=win64
 fi
 build=${LINKMEND_BUILD_DIR:-build/$preset}
-cmake --preset "$preset" -B "$build" >/dev/null
-# Only what this run starts: the program with the RAS stand-ins beside it, and without a display
-# the showcase that pictures it and keeps its music.
-targets=(linkmend ras_standin_beside_linkmend)
-[ -n "${DISPLAY:-}" ] || targets+=(linkmend_showcase)
-cmake --build "$build" -j2 --target "${targets[@]}"
+if [ -z "${LINKMEND_BUILT:-}" ]; then
+    cmake --preset "$preset" -B "$build" >/dev/null
+    # Only what this run starts: the program with the RAS stand-ins beside it, and without a
+    # display the showcase that pictures it and keeps its music.
+    targets=(linkmend ras_standin_beside_linkmend)
+    [ -n "${DISPLAY:-}" ] || targets+=(linkmend_showcase)
+    cmake --build "$build" -j2 --target "${targets[@]}"
+fi
 build=$(cd "$build" && pwd)
 program=$build/app/linkmend.exe
 for dll in rasapi32.dll rasdlg.dll; do

@@ -10,6 +10,7 @@ set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 source cmake/wine-env.sh
+source scripts/test-lib.sh
 
 scripts/setup.sh || exit 1
 
@@ -28,39 +29,6 @@ skipped=0
 started=$(date +%s)
 log_dir="$root/build/logs"
 mkdir -p "$log_dir"
-
-# ctest's log of one run: adds its counts, and shows the end of each failed test's own output.
-count_ctest() {
-    local log=$1 tree=$2 summary
-    summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
-    if [ -z "$summary" ]; then
-        failed=$((failed + 1))
-        echo "   ctest gave no summary; the end of its log:"
-        tail -30 "$log"
-        return
-    fi
-    local bad total skip
-    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
-    total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
-    skip=$(grep -cE '^[[:space:]]*[0-9]+ - .* \(Skipped\)' "$log")
-    passed=$((passed + total - bad - skip))
-    failed=$((failed + bad))
-    skipped=$((skipped + skip))
-    if [ "$skip" -gt 0 ]; then
-        echo "   $skip skipped ($(grep -m1 -h '^skipped: ' "$tree/Testing/Temporary/LastTest.log" |
-            sed 's/^skipped: //'))"
-    fi
-    local name
-    for name in $(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+) \((Failed|Timeout|SEGFAULT|Not Run|Exception).*/\1/p' "$log"); do
-        echo "   --- the end of $name's output:"
-        awk -v name="$name" '
-            $0 ~ "^[0-9]+/[0-9]+ Test: " name "$" { inside = 1; n = 0; next }
-            inside && /^<end of output>/ { inside = 0 }
-            inside { lines[n++ % 40] = $0 }
-            END { for (i = (n > 40 ? n - 40 : 0); i < n; ++i) print "   " lines[i % 40] }
-        ' "$tree/Testing/Temporary/LastTest.log"
-    done
-}
 
 # A check marked "test.sh: beside the Windows tests" keeps to one core; it runs in the background
 # while the last Windows preset's tests run (they mostly wait for Wine), and is counted after it.
@@ -86,19 +54,6 @@ start_beside() {
     done
 }
 
-# One check's outcome: its exit status and when it started.
-report_check() {
-    local check=$1 status=$2 t0=$3
-    if [ "$status" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "   passed in $(($(date +%s) - t0)) s"
-    else
-        failed=$((failed + 1))
-        echo "   FAILED; the end of the log:"
-        tail -30 "$log_dir/$(basename "$check").log"
-    fi
-}
-
 # build_preset PRESET [TARGET...]: configures and builds the preset's tree (only TARGETs when
 # given); shows the end of the logs when that fails.
 build_preset() {
@@ -112,15 +67,6 @@ build_preset() {
     echo "   build failed; the end of the log:"
     tail -30 "$log_dir/$preset-configure.log" "$log_dir/$preset-build.log"
     return 1
-}
-
-# test_preset PRESET [CTEST ARGUMENT...]: runs the preset's tests into build/logs/PRESET-test.log
-# and shows its summary and failures as they come.
-test_preset() {
-    local preset=$1
-    shift
-    ctest --preset "$preset" "$@" 2>&1 | tee "$log_dir/$preset-test.log" |
-        grep -E 'tests passed|\*\*\*Failed|Failed  |Not Run|Timeout|Exception' || true
 }
 
 # Where no 32-bit program can run, the i686 tree builds only what it ships (the program with the
