@@ -11,7 +11,6 @@ work=/mnt/work
 results=$work/results
 mkdir -p "$results"
 echo "guest: booted in $(cut -d' ' -f1 /proc/uptime) s"
-date +%s >"$results/booted"
 
 mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
