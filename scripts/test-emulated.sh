@@ -80,7 +80,7 @@ for tree in win32 realfiles; do
 done
 tar -C "$shared" -cf - . | tar -C "$stage/tree$shared" -xf -
 cp scripts/emulated/guest.sh "$stage/guest.sh"
-tested=$(cd build/win32/app && sha256sum linkmend.exe)
+tested=$(sha256sum build/win32/app/linkmend.exe | cut -d' ' -f1)
 printf 'checkout=%q\nshared=%q\n' "$root" "$shared" >"$stage/config"
 # Room for the Wine prefix and the logs besides what goes in; the file is sparse.
 if ! mke2fs -q -t ext4 -d "$stage" "$out/work.img" 8G >"$out/mke2fs.log" 2>&1; then
