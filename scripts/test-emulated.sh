@@ -14,7 +14,7 @@
 # does not finish) the last line, starting "test-emulated.sh:", says so; nothing is counted then.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+cd "$root" || exit
 
 case "${1:-}" in
 -h | --help)
@@ -103,17 +103,21 @@ timeout "$run_limit" qemu-system-x86_64 -accel tcg,thread=multi -cpu max,-smap,-
 machine=$!
 trap 'kill $machine 2>/dev/null' EXIT
 # The console, from the guest's first line on.
-tail -n +1 -f --pid="$machine" "$console" | sed -un '/^guest: /,$p' | tr -d '\r' &
+tail -n +1 -f --pid="$machine" "$console" | sed -un 's/\r$//; /^guest: /,$p' &
+# The machine's last words: the last line of FILEs that says something (not the initramfs' prompt).
+last_words() {
+    cat "$@" | tr -d '\r' | grep -v -e '^[[:space:]]*$' -e '^(initramfs)' | tail -n 1
+}
 t0=$(date +%s)
 while ! grep -q '^guest: booted' "$console"; do
     if ! kill -0 "$machine" 2>/dev/null; then
         wait "$machine"
         harness_fault "the emulated machine ended before it booted (exit status $?):" \
-            "$(tail -2 "$out/qemu.log" "$console" | tr -d '\r' | grep -v '^$' | tail -1)"
+            "$(last_words "$console" "$out/qemu.log")"
     fi
     if [ $(($(date +%s) - t0)) -gt "$boot_limit" ]; then
         harness_fault "the emulated machine did not boot within $boot_limit s:" \
-            "$(tr -d '\r' <"$console" | grep -v '^$' | tail -1)"
+            "$(last_words "$console")"
     fi
     sleep 1
 done
@@ -126,7 +130,7 @@ sleep 0.2 # the console's last lines
 
 # 5. The results, out of the work disk.
 results=$out/results
-mkdir -p "$results" "$out/win32/Testing"
+mkdir -p "$out/win32/Testing"
 debugfs -R "rdump /results $out" "$out/work.img" >/dev/null 2>&1
 debugfs -R "rdump /tree$root/build/win32/Testing/Temporary $out/win32/Testing" "$out/work.img" >/dev/null 2>&1
 for file in linkmend-dialog.png linkmend-music.wav; do

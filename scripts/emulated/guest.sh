@@ -20,6 +20,7 @@ mount -t tmpfs tmpfs /tmp
 hostname linkmend-guest
 # shellcheck source=/dev/null
 source "$work/config"
+: "${checkout:?} ${shared:?}" # both written by test-emulated.sh
 for path in "$checkout" "$shared"; do
     mkdir -p "$path"
     mount --bind "$work/tree$path" "$path"

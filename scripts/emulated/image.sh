@@ -58,9 +58,10 @@ umount "$root/proc"
 # machine off however that ends.
 cat >"$root/sbin/linkmend-init" <<'INIT'
 #!/bin/bash
-mount -t proc proc /proc
-mount -t sysfs sysfs /sys
-mount -t devtmpfs devtmpfs /dev
+# The initramfs hands over /sys and /dev already mounted.
+mountpoint -q /proc || mount -t proc proc /proc
+mountpoint -q /sys || mount -t sysfs sysfs /sys
+mountpoint -q /dev || mount -t devtmpfs devtmpfs /dev
 mkdir -p /mnt/work
 if mount /dev/vdb /mnt/work && [ -f /mnt/work/guest.sh ]; then
     bash /mnt/work/guest.sh

@@ -42,12 +42,15 @@ class CreateConnectionE2E : public ::testing::Test {
 
     // Presses a create button and answers what follows until the program is quiet: the wizard
     // window takes the next of `wizardNames` (an empty one cancels); boxes are read and closed.
+    // Every press ends in a box saying how it went, so that one is waited for as long as a slow
+    // machine needs; only what might follow it gets the short quiet time.
     std::vector<ShownBox> Press(HWND dialog, int buttonId,
                                 std::vector<std::wstring> wizardNames = {}) {
         std::vector<ShownBox> boxes;
         size_t wizards = 0;
         driver::Click(dialog, buttonId);
-        while (HWND window = driver::WaitForMessageBox(program, kQuietMs)) {
+        while (HWND window =
+                   driver::WaitForMessageBox(program, boxes.empty() ? driver::kWaitMs : kQuietMs)) {
             if (GetDlgItem(window, IDC_WIZARD_NAME) != nullptr) {
                 std::wstring name = wizards < wizardNames.size() ? wizardNames[wizards] : L"";
                 ++wizards;
