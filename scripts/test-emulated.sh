@@ -103,7 +103,8 @@ timeout "$run_limit" qemu-system-x86_64 -accel tcg,thread=multi -cpu max,-smap,-
 machine=$!
 trap 'kill $machine 2>/dev/null' EXIT
 # The console, from the guest's first line on.
-tail -n +1 -f --pid="$machine" "$console" | sed -un 's/\r$//; /^guest: /,$p' &
+tail -n +1 -f --pid="$machine" "$console" | sed -un 's/\r$//; /^guest: /,/^guest: done/p' &
+follower=$!
 # The machine's last words: the last line of FILEs that says something (not the initramfs' prompt).
 last_words() {
     cat "$@" | tr -d '\r' | grep -v -e '^[[:space:]]*$' -e '^(initramfs)' | tail -n 1
@@ -124,7 +125,7 @@ done
 wait "$machine"
 status=$?
 trap - EXIT
-sleep 0.2 # the console's last lines
+wait "$follower" # the console's last lines
 [ "$status" -ne 124 ] || harness_fault "the emulated machine did not finish within $run_limit s"
 [ "$status" -eq 0 ] || harness_fault "the emulated machine failed (exit status $status): $(tail -1 "$out/qemu.log")"
 
