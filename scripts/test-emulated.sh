@@ -155,7 +155,7 @@ report_check "$check" "$status" $(($(date +%s) - seconds))
 
 echo "All tests took $(($(date +%s) - started)) s (the prefix $(cat "$results/prefix-seconds") s," \
     "the win32 tests $(cat "$results/win32-seconds") s)."
-if [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]; then
+if [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ] && ! grep -qx "$tested" "$out/passed" 2>/dev/null; then
     echo "$tested" >>"$out/passed"
 fi
 echo "$passed passed, $failed failed, $skipped skipped"
