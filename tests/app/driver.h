@@ -11,8 +11,10 @@
 
 namespace driver {
 
-// Time-outs in milliseconds: starting up and closing under Wine take well under a second.
-const DWORD kWaitMs = 10000;
+// Time-outs in milliseconds, for what must happen: starting up and closing under Wine take well
+// under a second here, but tens of seconds in an emulated machine on a busy host. Only a failing
+// test waits that long.
+const DWORD kWaitMs = 60000;
 
 struct Program {
     HANDLE process = nullptr;
