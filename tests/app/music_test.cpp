@@ -113,6 +113,8 @@ bool MatchesReference(const Samples& recording, long at, const Samples& referenc
     const long match = MatchingFrame(recording, at, reference, at - offset, search);
     if (match < 0) return why = "no alignment found", false;
     offset = at - match;
+    if (2 * (match + kCompareFrames) > static_cast<long>(reference.size()))
+        return why = "aligned past the end of the reference", false;
     for (long f = 0; f + kBlockFrames <= kCompareFrames; f += kBlockFrames) {
         const double block = Correlation(recording, at + f, reference, match + f, kBlockFrames);
         if (block <= 0.99) {
