@@ -16,9 +16,9 @@ linkmend_start_pulse
 capture="$LINKMEND_PULSE_DIR/capture.raw"
 : >"$capture"
 linkmend_record_pulse "$capture"
-# Wine's sound driver asks the server for a few milliseconds of buffering, which an emulated
-# machine cannot keep filled: its sound then breaks up every half second. 100 ms, as many
-# desktops have, keeps it whole there and changes nothing the test looks at.
+# Wine's sound driver asks the server for a few milliseconds of buffering, which keeps the server
+# busy and a slow machine's sound on the edge. 100 ms, as many desktops have, halves the server's
+# work and changes nothing the test looks at.
 export PULSE_LATENCY_MSEC=100
 export LINKMEND_CAPTURE="Z:${capture//\//\\}"
 "$root/cmake/wine-run.sh" "$build" "$@"
