@@ -51,8 +51,7 @@ said=$(mktemp "$build/wine/said.XXXXXX")
 cleanup+=("rm -f '$said'")
 # The reason, once the copy of what the failed start said has caught up (within a second).
 start_failure() {
-    local i
-    for i in $(seq 1 20); do
+    for _ in $(seq 1 20); do
         grep -m1 -E "$not_started" "$said" | tr -d '\r' && return 0
         sleep 0.05
     done

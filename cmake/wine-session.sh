@@ -22,8 +22,8 @@ stop() {
         WINEPREFIX=$build/wine/prefix linkmend_stop_server
     fi
     if [ -f "$session" ]; then
-        local display pid
-        read -r display pid <"$session"
+        local pid
+        read -r _ pid <"$session"
         if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
         rm -f "$session"
     fi

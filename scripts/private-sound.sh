@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private PulseAudio sound server with one null sink, for running linkmend.exe where nobody
 # listens: what the program plays can be recorded from the sink's monitor. Sourced by
 # scripts/run.sh and the music test; stops only what it started.
@@ -14,8 +15,7 @@ linkmend_start_pulse() {
         >"$LINKMEND_PULSE_DIR/server.log" 2>&1 &
     LINKMEND_PULSE_PID=$!
     export PULSE_SERVER=unix:$LINKMEND_PULSE_DIR/native
-    local i
-    for i in $(seq 1 200); do
+    for _ in $(seq 1 200); do
         pactl info >/dev/null 2>&1 && return 0
         kill -0 "$LINKMEND_PULSE_PID" 2>/dev/null || break
         sleep 0.05

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154
 # Running and counting tests, shared by scripts/test.sh and scripts/test-emulated.sh: the counts
 # go to the caller's passed, failed and skipped; logs are in the caller's log_dir.
 

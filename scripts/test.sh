@@ -8,7 +8,7 @@
 #   scripts/test.sh [PRESET...]    (default: all)
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+cd "$root" || exit
 source cmake/wine-env.sh
 source scripts/test-lib.sh
 

@@ -7,7 +7,7 @@
 # stay in build/logs/stress/. Not part of the test command: it takes about N times its Wine part.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-cd "$root"
+cd "$root" || exit
 source cmake/wine-env.sh
 
 busy=0
