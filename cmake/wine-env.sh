@@ -118,14 +118,21 @@ linkmend_copy_prefix() {
 # Starts the current WINEPREFIX's wineserver to stay up until `wineserver -k`, with Wine's services
 # and the desktop (brought up by asking for the desktop window). None of them gets the caller's
 # output: a program that outlived a test while holding its pipes would keep the test running.
+# Their output, Wine's error messages included, goes to the prefix's start log instead, whose end
+# a failed start shows with the step that failed. The driver loader's are left out: it reports the
+# bus drivers the prefix turns off.
 linkmend_start_server() {
-    local log=$WINEPREFIX/.linkmend-start.log status=0
-    wineserver -p </dev/null >"$log" 2>&1 &&
+    local log=$WINEPREFIX/.linkmend-start.log status=0 step=wineserver
+    local -x WINEDEBUG=fixme-all,err-ntoskrnl
+    wineserver -p </dev/null >"$log" 2>&1 || status=$?
+    if [ "$status" -eq 0 ]; then
+        step=rundll32.exe
         linkmend_wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >>"$log" 2>&1 ||
-        status=$?
+            status=$?
+    fi
     [ "$status" -eq 0 ] && return 0
-    echo "Wine could not start rundll32.exe in $WINEPREFIX (exit status $status):" \
-        "$(tail -3 "$log" | tr -d '\r' | tr '\n' ' ')"
+    echo "Wine could not start $step in $WINEPREFIX (exit status $status):" \
+        "$(tail -5 "$log" | tr -d '\r' | tr '\n' ' ')"
     return 1
 }
 
