@@ -88,18 +88,24 @@ linkmend_wine_prefix() {
     echo "$prefix"
 }
 
-# The settings every prefix gets, as text for its user.reg while no server runs (which saves a
-# Wine start each):
+# linkmend_reg_section KEY LINE...: a key with its values as a registry file writes them, for
+# appending to a prefix's user.reg while no server runs (which saves starting Wine to set them).
+# KEY and LINEs are as the file has them: 'Software\\Wine', '"Version"="win2k"'.
+linkmend_reg_section() {
+    printf '\n[%s] %s\n' "$1" "$(date +%s)"
+    shift
+    printf '%s\n' "$@"
+}
+
+# The settings every prefix gets:
 # - a virtual desktop, which gives Wine a window manager: windows close at once and title bars
 #   are drawn;
 # - no game-controller bus drivers: nothing here has a game controller, and they would poll all
 #   the time in every Wine session, taking processor time from the tests beside them.
 linkmend_prefix_settings() {
-    local now
-    now=$(date +%s)
-    printf '\n[Software\\\\Wine\\\\Explorer] %s\n"Desktop"="Default"\n' "$now"
-    printf '\n[Software\\\\Wine\\\\Explorer\\\\Desktops] %s\n"Default"="1024x768"\n' "$now"
-    printf '\n[Software\\\\Wine\\\\DllOverrides] %s\n"winebus.sys"=""\n"wineusb.sys"=""\n' "$now"
+    linkmend_reg_section 'Software\\Wine\\Explorer' '"Desktop"="Default"'
+    linkmend_reg_section 'Software\\Wine\\Explorer\\Desktops' '"Default"="1024x768"'
+    linkmend_reg_section 'Software\\Wine\\DllOverrides' '"winebus.sys"=""' '"wineusb.sys"=""'
 }
 
 # linkmend_copy_prefix FROM TO: a throwaway copy of a made prefix. The installed DLLs (nearly all
@@ -153,7 +159,7 @@ linkmend_set_winver() {
     case "$1" in
     win7) ;;
     win2k | winxp | win2003 | vista | win10)
-        printf '\n[Software\\\\Wine] %s\n"Version"="%s"\n' "$(date +%s)" "$1" >>"$WINEPREFIX/user.reg"
+        linkmend_reg_section 'Software\\Wine' "\"Version\"=\"$1\"" >>"$WINEPREFIX/user.reg"
         ;;
     *) echo "unknown Windows version: $1" >&2; return 2 ;;
     esac
